@@ -1,0 +1,227 @@
+#include "utility/log/logplatform.h"
+
+#include "utility/platform/wintypes.h"
+#include "utility/text/format.h"
+
+#include <shlobj.h>
+
+namespace tarn::logplatform {
+
+namespace {
+
+constexpr wchar_t kLogMutexName[] = L"Global\\AGENTLOGMUTEX";
+constexpr DWORD kLongPath = 32768;
+
+std::u16string AfterLastBackslash(const wchar_t* path, DWORD length) {
+    const std::u16string_view text(U16(path), length);
+    const std::size_t slash = text.rfind(u'\\');
+    return std::u16string(slash == std::u16string_view::npos ? text : text.substr(slash + 1));
+}
+
+std::u16string ModulePathName(HMODULE module) {
+    std::wstring path(kLongPath, L'\0');
+    const DWORD n = GetModuleFileNameW(module, path.data(), kLongPath);
+    if (n == 0 || n >= kLongPath) {
+        return {};
+    }
+    return AfterLastBackslash(path.c_str(), n);
+}
+
+std::u16string ComputerName(COMPUTER_NAME_FORMAT format) {
+    wchar_t name[256];
+    DWORD size = 256;
+    if (!GetComputerNameExW(format, name, &size)) {
+        return {};
+    }
+    return std::u16string(U16(name), size);
+}
+
+bool IsDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool MakeDirectories(const std::wstring& path) {
+    if (path.empty() || IsDirectory(path)) {
+        return !path.empty();
+    }
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash != 0) {
+        MakeDirectories(path.substr(0, slash));
+    }
+    return CreateDirectoryW(path.c_str(), nullptr) || IsDirectory(path);
+}
+
+std::wstring Wide(const std::u16string& text) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.c_str()), text.size());
+}
+
+// Opens the machine-wide log mutex, creating it open to everyone when it does not exist.
+HANDLE OpenLogMutex() {
+    HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kLogMutexName);
+    if (mutex != nullptr || GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return mutex;
+    }
+    SECURITY_DESCRIPTOR descriptor;
+    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE)) {
+        return nullptr;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
+    return CreateMutexW(&attributes, FALSE, kLogMutexName);
+}
+
+} // namespace
+
+logrecord::Date CurrentDate() noexcept {
+    SYSTEMTIME local{};
+    GetLocalTime(&local);
+    TIME_ZONE_INFORMATION zone{};
+    const DWORD id = GetTimeZoneInformation(&zone);
+    logrecord::ZoneState state = logrecord::ZoneState::Unreadable;
+    if (id == TIME_ZONE_ID_STANDARD) {
+        state = logrecord::ZoneState::Standard;
+    } else if (id == TIME_ZONE_ID_DAYLIGHT) {
+        state = logrecord::ZoneState::Daylight;
+    } else if (id == TIME_ZONE_ID_UNKNOWN) {
+        state = logrecord::ZoneState::Unknown;
+    }
+    return {local.wYear,
+            local.wMonth,
+            local.wDay,
+            local.wHour,
+            local.wMinute,
+            local.wSecond,
+            local.wMilliseconds,
+            logrecord::ZoneBias(state, zone.Bias, zone.StandardBias, zone.DaylightBias)};
+}
+
+std::uint32_t TickCount() noexcept {
+    return GetTickCount();
+}
+
+std::uint32_t CurrentProcessId() noexcept {
+    return GetCurrentProcessId();
+}
+
+std::uint32_t CurrentThreadId() noexcept {
+    return GetCurrentThreadId();
+}
+
+std::u16string HostName() {
+    std::u16string name = ComputerName(ComputerNamePhysicalDnsHostname);
+    return name.empty() ? ComputerName(ComputerNamePhysicalNetBIOS) : name;
+}
+
+std::u16string ProcessFileName() {
+    return ModulePathName(nullptr);
+}
+
+std::u16string ModuleFileName() {
+    HMODULE module = nullptr;
+    constexpr DWORD kFlags =
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+    if (!GetModuleHandleExW(kFlags, reinterpret_cast<LPCWSTR>(&ModuleFileName), &module)) {
+        return {};
+    }
+    return ModulePathName(module);
+}
+
+std::u16string DefaultLogDirectory() {
+    wchar_t folder[MAX_PATH];
+    if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) ==
+        S_OK) {
+        return FormatString(520, u"%s\\Velmoric\\Velmoric Agent\\Logs", U16(folder));
+    }
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) {
+        return u"C:\\TEMP";
+    }
+    return std::u16string(U16(temp), n);
+}
+
+char16_t PathSeparator() noexcept {
+    return u'\\';
+}
+
+bool ReadEnvironment(const char16_t* name, std::size_t capacity, std::u16string& value) {
+    std::wstring text(capacity, L'\0');
+    const DWORD n = GetEnvironmentVariableW(Ole(name), text.data(), static_cast<DWORD>(capacity));
+    if (n == 0 || n >= capacity) {
+        return false;
+    }
+    value.assign(U16(text.c_str()), n);
+    return true;
+}
+
+bool WriteEnvironment(const char16_t* name, const std::u16string& value) {
+    return SetEnvironmentVariableW(Ole(name), Ole(value.c_str())) != FALSE;
+}
+
+bool EnsureDirectory(const std::u16string& path) {
+    return MakeDirectories(Wide(path));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+struct LogLock::State {
+    HANDLE mutex = nullptr;
+};
+
+LogLock::LogLock() : state_(std::make_unique<State>()) {
+    state_->mutex = OpenLogMutex();
+}
+
+LogLock::~LogLock() {
+    if (state_->mutex != nullptr) {
+        CloseHandle(state_->mutex);
+    }
+}
+
+bool LogLock::Acquire(std::uint32_t timeoutMs) noexcept {
+    if (state_->mutex == nullptr) {
+        return false;
+    }
+    const DWORD wait = WaitForSingleObject(state_->mutex, timeoutMs);
+    return wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+}
+
+void LogLock::Release() noexcept {
+    ReleaseMutex(state_->mutex);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AppendFile::~AppendFile() {
+    if (handle_ != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    }
+}
+
+bool AppendFile::Open(const std::u16string& path, std::uint32_t) noexcept {
+    const HANDLE file =
+        CreateFileW(Ole(path.c_str()), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    return true;
+}
+
+bool AppendFile::SeekEnd(std::uint64_t& size) noexcept {
+    LARGE_INTEGER end{};
+    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle_), LARGE_INTEGER{}, &end, FILE_END)) {
+        return false;
+    }
+    size = static_cast<std::uint64_t>(end.QuadPart);
+    return true;
+}
+
+void AppendFile::Write(const char* data, std::size_t size) noexcept {
+    DWORD written = 0;
+    WriteFile(reinterpret_cast<HANDLE>(handle_), data, static_cast<DWORD>(size), &written, nullptr);
+}
+
+} // namespace tarn::logplatform

@@ -1,0 +1,234 @@
+#include "utility/log/comerror.h"
+
+#include "utility/platform/comptr.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using tarn::Bstr;
+using tarn::ComPtr;
+
+const IID kSomeInterface{0x11111111, 0x2222, 0x3333, {4, 4, 4, 4, 4, 4, 4, 4}};
+const IID kOtherInterface{0x55555555, 0x2222, 0x3333, {4, 4, 4, 4, 4, 4, 4, 4}};
+
+ComPtr<IErrorInfo> MakeErrorInfo(const char16_t* description) {
+    ComPtr<ICreateErrorInfo> create;
+    EXPECT_EQ(CreateErrorInfo(create.Out()), S_OK);
+    create->SetDescription(const_cast<char16_t*>(description));
+    ComPtr<IErrorInfo> info;
+    EXPECT_EQ(create.As(IID_IErrorInfo, info), S_OK);
+    return info;
+}
+
+ULONG References(IUnknown* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+// An object that says it supports error information for one interface.
+class SupportsErrorInfo final : public ISupportErrorInfo {
+public:
+    explicit SupportsErrorInfo(const IID& supported) : supported_(supported) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_ISupportErrorInfo) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+    HRESULT InterfaceSupportsErrorInfo(REFIID iid) override {
+        return iid == supported_ ? S_OK : S_FALSE;
+    }
+
+private:
+    IID supported_;
+};
+
+template <class Raise>
+_com_error Caught(Raise&& raise) {
+    try {
+        raise();
+    } catch (const _com_error& e) {
+        return e;
+    }
+    ADD_FAILURE() << "nothing was raised";
+    return _com_error(S_OK);
+}
+
+TEST(ComError, MessageIsTheSystemTextOrAFallback) {
+    const struct {
+        std::uint32_t hr;
+        std::u16string text;
+    } cases[] = {
+        {0x80004005, u"Unspecified error"},
+        {0x80070002, u"The system cannot find the file specified."},
+        {0x00000000, u"The operation completed successfully."},
+        {0x80040201, u"IDispatch error #1"},
+        {0x8004FFFF, u"IDispatch error #65023"},
+        {0x80040200, u"Unknown error 0x80040200"},
+        {0x800401FF, u"Unknown error 0x800401FF"},
+        {0x80050201, u"Unknown error 0x80050201"},
+        {0xE0001234, u"Unknown error 0xE0001234"},
+        {0x00000012, u"Unknown error 0x12"},
+    };
+    for (const auto& c : cases) {
+        const _com_error error(static_cast<HRESULT>(c.hr));
+        ASSERT_NE(error.ErrorMessage(), nullptr);
+        EXPECT_EQ(std::u16string(error.ErrorMessage()), c.text) << std::hex << c.hr;
+        EXPECT_EQ(error.ErrorMessage(), error.ErrorMessage()) << "computed once";
+    }
+}
+
+TEST(ComError, CopiesShareTheErrorInfoButNotTheText) {
+    ComPtr<IErrorInfo> info = MakeErrorInfo(u"described");
+    {
+        _com_error original(E_FAIL, info.Get(), true);
+        EXPECT_EQ(References(info.Get()), 2u);
+        const char16_t* text = original.ErrorMessage();
+        {
+            const _com_error copy(original);
+            EXPECT_EQ(References(info.Get()), 3u);
+            EXPECT_EQ(copy.Error(), E_FAIL);
+            EXPECT_EQ(copy.Description(), u"described");
+            EXPECT_NE(copy.ErrorMessage(), text);
+            EXPECT_EQ(std::u16string(copy.ErrorMessage()), text);
+        }
+        EXPECT_EQ(References(info.Get()), 2u);
+        _com_error assigned(E_POINTER);
+        assigned = original;
+        EXPECT_EQ(assigned.Error(), E_FAIL);
+        EXPECT_EQ(References(info.Get()), 3u);
+        const _com_error& same = assigned;
+        assigned = same;
+        EXPECT_EQ(References(info.Get()), 3u);
+    }
+    EXPECT_EQ(References(info.Get()), 1u);
+    // Without addRef the object adopts the reference it is given.
+    info->AddRef();
+    { const _com_error adopting(E_FAIL, info.Get()); }
+    EXPECT_EQ(References(info.Get()), 1u);
+}
+
+TEST(ComError, DescriptionIsEmptyWithoutErrorInfo) {
+    EXPECT_EQ(_com_error(E_FAIL).Description(), u"");
+    EXPECT_EQ(_com_error(E_FAIL).ErrorInfo(), nullptr);
+}
+
+TEST(ComError, IssueRaisesTheCodeAlone) {
+    const _com_error e = Caught([] { IssueComError(E_NOTIMPL); });
+    EXPECT_EQ(e.Error(), E_NOTIMPL);
+    EXPECT_EQ(e.ErrorInfo(), nullptr);
+}
+
+TEST(ComError, IssueExAttachesTheThreadErrorInfoOnlyWhenSupported) {
+    const struct {
+        const char* name;
+        bool withObject;
+        IID supported;
+        bool attached;
+    } cases[] = {
+        {"supported", true, kSomeInterface, true},
+        {"other interface", true, kOtherInterface, false},
+        {"no object", false, kSomeInterface, false},
+    };
+    for (const auto& c : cases) {
+        ComPtr<IErrorInfo> info = MakeErrorInfo(u"from the callee");
+        SetErrorInfo(0, info.Get());
+        SupportsErrorInfo object(c.supported);
+        const _com_error e = Caught(
+            [&] { IssueComErrorEx(E_FAIL, c.withObject ? &object : nullptr, kSomeInterface); });
+        EXPECT_EQ(e.Error(), E_FAIL) << c.name;
+        EXPECT_EQ(e.ErrorInfo() == info.Get(), c.attached) << c.name;
+        EXPECT_EQ(e.Description(), c.attached ? u"from the callee" : u"") << c.name;
+        SetErrorInfo(0, nullptr);
+    }
+}
+
+TEST(ComError, RaiseCarriesTheDescriptionAndLeavesTheThreadAlone) {
+    SetErrorInfo(0, nullptr);
+    const _com_error e =
+        Caught([] { RaiseComError(E_FAIL, u"Empty node name", GUID_NULL, kSomeInterface); });
+    EXPECT_EQ(e.Error(), E_FAIL);
+    ASSERT_NE(e.ErrorInfo(), nullptr);
+    EXPECT_EQ(e.Description(), u"Empty node name");
+    GUID guid{};
+    e.ErrorInfo()->GetGUID(&guid);
+    EXPECT_TRUE(guid == kSomeInterface);
+    Bstr source;
+    e.ErrorInfo()->GetSource(source.Out());
+    EXPECT_EQ(source.Get(), nullptr) << "no class is registered, so no ProgID";
+    ComPtr<IErrorInfo> thread;
+    EXPECT_EQ(GetErrorInfo(0, thread.Out()), S_FALSE);
+}
+
+TEST(ComError, RaiseWithCodeAppendsTheCodeText) {
+    const struct {
+        std::uint32_t code;
+        std::u16string description;
+    } cases[] = {
+        {0x80070002, u"Failed to create XMLDOM. The system cannot find the file specified."},
+        {0x80004005, u"Failed to create XMLDOM. Unspecified error"},
+        {0x80040205, u"Failed to create XMLDOM. IDispatch error #5"},
+    };
+    for (const auto& c : cases) {
+        const auto hr = static_cast<HRESULT>(c.code);
+        const _com_error e =
+            Caught([&] { RaiseComErrorWithCode(hr, hr, u"Failed to create XMLDOM."); });
+        EXPECT_EQ(e.Error(), hr);
+        EXPECT_EQ(e.Description(), c.description);
+    }
+}
+
+TEST(ComError, FormattedDescriptionsAreCutAtTheirBuffers) {
+    const std::u16string longText(9000, u'x');
+    const _com_error raised = Caught([&] { RaiseComErrorFormat(E_FAIL, u"%s: %d", longText, 1); });
+    EXPECT_EQ(raised.Description(), std::u16string(8192, u'x'));
+    const _com_error formatted =
+        Caught([] { RaiseComErrorFormat(E_FAIL, u"Invalid value %ls at %d", u"Csidl", 3); });
+    EXPECT_EQ(formatted.Description(), u"Invalid value Csidl at 3");
+
+    EXPECT_EQ(FormatBstr(u"%s", longText).View().size(), 8191u);
+    EXPECT_EQ(FormatBstr(u"%ls %ls", u"a", u"b").View(), u"a b");
+    EXPECT_EQ(FormatBstr(u"none").View(), u"none");
+}
+
+std::uint32_t raisedCode = 0;
+std::u16string raisedDescription;
+
+void RecordingRaiser(HRESULT hr, IErrorInfo* info) {
+    raisedCode = static_cast<std::uint32_t>(hr);
+    raisedDescription.clear();
+    if (info != nullptr) {
+        Bstr text;
+        info->GetDescription(text.Out());
+        raisedDescription = text.String();
+    }
+}
+
+[[noreturn]] void ThrowingRaiser(HRESULT hr, IErrorInfo*) {
+    throw static_cast<long>(hr);
+}
+
+TEST(ComError, EveryRaiseGoesThroughTheReplaceableRaiser) {
+    const ComErrorRaiser previous = SetComErrorRaiser(&RecordingRaiser);
+    // A raiser that returns is followed by the default throw.
+    const _com_error e = Caught([] { RaiseComError(E_POINTER, u"seen by the raiser"); });
+    EXPECT_EQ(raisedCode, 0x80004003u);
+    EXPECT_EQ(raisedDescription, u"seen by the raiser");
+    EXPECT_EQ(e.Description(), u"seen by the raiser");
+    Caught([] { IssueComError(E_UNEXPECTED); });
+    EXPECT_EQ(raisedCode, 0x8000FFFFu);
+
+    // A raiser may throw something else; the error information is not leaked (ASan checks).
+    SetComErrorRaiser(&ThrowingRaiser);
+    EXPECT_THROW(RaiseComError(E_FAIL, u"replaced"), long);
+    EXPECT_EQ(SetComErrorRaiser(previous), &ThrowingRaiser);
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+#include "support/logcapture.h"
+
+#include "utility/log/agentlog.h"
+#include "utility/log/logoverride.h"
+#include "utility/text/strings.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace tarn::test {
+
+namespace {
+
+// Points the agent log at a fresh directory before anything logs.
+class PrivateLogDirectory {
+public:
+    PrivateLogDirectory() {
+        const char* temp = std::getenv("TMPDIR");
+        std::string pattern =
+            std::string(temp != nullptr && *temp != '\0' ? temp : "/tmp") + "/tarn-unit-log-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            directory_ = pattern;
+            ::setenv("TARN_LOG_DIR", directory_.c_str(), 1);
+        }
+        ::setenv(Utf16ToUtf8(logoverride::kVariable).c_str(), "0000003F", 1);
+    }
+    ~PrivateLogDirectory() {
+        if (!directory_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(directory_, ignored);
+        }
+    }
+    const std::string& Directory() const { return directory_; }
+
+private:
+    std::string directory_;
+};
+
+const PrivateLogDirectory privateLogDirectory;
+
+std::uint64_t CurrentSize() {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(LogCapture::LogFilePath(), error);
+    return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+} // namespace
+
+std::string TestLogDirectory() {
+    return privateLogDirectory.Directory();
+}
+
+LogCapture::LogCapture() : start_(CurrentSize()) {}
+
+std::string LogCapture::LogFilePath() {
+    return Utf16ToUtf8(AgentLog::Instance().LogFilePath());
+}
+
+std::vector<LogRecord> LogCapture::Records() const {
+    const std::string text = ReadFileBytes(LogFilePath());
+    return ParseLogRecords(text.size() > start_ ? std::string_view(text).substr(start_)
+                                                : std::string_view());
+}
+
+std::vector<LogRecord> LogCapture::RecordsFrom(const std::string& source) const {
+    std::vector<LogRecord> matching;
+    for (LogRecord& record : Records()) {
+        if (record.source == source) {
+            matching.push_back(std::move(record));
+        }
+    }
+    return matching;
+}
+
+} // namespace tarn::test
