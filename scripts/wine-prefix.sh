@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Private Wine prefixes for the tests and the demo; ~/.wine is never touched.
+#
+#   wine-prefix.sh template TEMPLATE          make the pristine template once (wineboot -i)
+#   wine-prefix.sh create TEMPLATE PREFIX     fresh PREFIX copied from TEMPLATE, persistent
+#                                             wineserver started in it
+#   wine-prefix.sh stop PREFIX                stop PREFIX's wineserver (no-op when none runs)
+#
+# The server and the processes Wine starts with it get /dev/null as their standard streams:
+# a daemon that kept the caller's pipes open would keep ctest waiting for it.
+set -euo pipefail
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+die() {
+    echo "wine-prefix: $*" >&2
+    exit 1
+}
+
+quietly() { "$@" </dev/null >/dev/null 2>&1; }
+
+make_template() {
+    local template
+    template=$(realpath -m "$1")
+    [[ -f $template/system.reg ]] && return 0
+    mkdir -p "$(dirname "$template")"
+    exec 9>"$template.lock"
+    flock 9
+    [[ -f $template/system.reg ]] && return 0
+    local staging="$template.staging.$$"
+    rm -rf "$template".staging.*
+    mkdir -p "$staging"
+    if ! WINEPREFIX=$staging quietly wineboot -i; then
+        rm -rf "$staging"
+        die "wineboot -i failed in $staging"
+    fi
+    # Let the server flush the registry before the prefix is used as a template.
+    WINEPREFIX=$staging quietly wineserver -w || true
+    mv "$staging" "$template"
+}
+
+stop_server() {
+    local prefix
+    prefix=$(realpath -m "$1")
+    [[ -d $prefix ]] || return 0
+    WINEPREFIX=$prefix quietly wineserver -k || true
+    WINEPREFIX=$prefix quietly wineserver -w || true
+}
+
+create_prefix() {
+    local template prefix
+    template=$(realpath -m "$1")
+    prefix=$(realpath -m "$2")
+    make_template "$template"
+    stop_server "$prefix"
+    rm -rf "$prefix"
+    mkdir -p "$(dirname "$prefix")"
+    cp -a --reflink=auto "$template" "$prefix"
+    WINEPREFIX=$prefix quietly wineserver -p
+    # The first program starts Wine's own services; let that happen here, detached.
+    WINEPREFIX=$prefix quietly wine cmd /c exit ||
+        die "wine cannot run programs in $prefix"
+}
+
+need_args() {
+    local wanted=$1 usage=$2
+    shift 2
+    (($# == wanted)) || die "usage: wine-prefix.sh $usage"
+}
+
+main() {
+    local command=${1:-}
+    shift || true
+    case $command in
+    template)
+        need_args 1 "template TEMPLATE" "$@"
+        make_template "$1"
+        ;;
+    create)
+        need_args 2 "create TEMPLATE PREFIX" "$@"
+        create_prefix "$1" "$2"
+        ;;
+    stop)
+        need_args 1 "stop PREFIX" "$@"
+        stop_server "$1"
+        ;;
+    *) die "usage: wine-prefix.sh template|create|stop ..." ;;
+    esac
+}
+
+main "$@"

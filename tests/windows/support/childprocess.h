@@ -1,0 +1,31 @@
+// Running the helper programs that are built beside the Windows test executables.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace tarn::test {
+
+// The directory of the running executable, with a trailing backslash.
+std::wstring ProgramDirectory();
+
+struct ChildRun {
+    DWORD exitCode = 0;
+    std::string output; // standard output and standard error together
+};
+
+// Runs `program` from ProgramDirectory() with `arguments` and waits for it.
+ChildRun RunBeside(const std::wstring& program, const std::wstring& arguments);
+
+struct DebuggedRun {
+    DWORD exitCode = 0;
+    std::vector<std::string> debugStrings; // OutputDebugString texts, in order
+    int breakpoints = 0;                   // not counting the loader's initial one
+};
+
+// Runs `program` under this process as its debugger, answering every event.
+DebuggedRun RunBesideUnderDebugger(const std::wstring& program, const std::wstring& arguments);
+
+} // namespace tarn::test
