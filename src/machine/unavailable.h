@@ -1,0 +1,26 @@
+// A machine that answers no query: what there is to inspect when no Windows computer or image
+// is at hand. Every query it is asked fails with kNeedsWindowsImage and a description that
+// names the query, so that a rule needing one ends in a clear failure, never in a guess.
+#pragma once
+
+#include "machine/machine.h"
+#include "utility/platform/wintypes.h"
+
+#include <memory>
+#include <string_view>
+
+namespace tarn {
+
+class UnavailableMachine final : public Machine {
+public:
+    // HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED)
+    static constexpr HRESULT kNeedsWindowsImage = static_cast<HRESULT>(0x80070032u);
+
+    // Raises kNeedsWindowsImage with the description "<query> needs a Windows image".
+    [[noreturn]] static void RaiseUnavailable(std::u16string_view query);
+
+    // Raises: "A Windows Installer query needs a Windows image".
+    std::unique_ptr<InstallerLibrary> LoadInstaller() override;
+};
+
+} // namespace tarn

@@ -1,0 +1,245 @@
+#include "support/fakeinstaller.h"
+
+#include "utility/text/strings.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <utility>
+
+namespace tarn::test {
+
+namespace {
+
+constexpr UINT kErrorFunctionFailed = 1627;
+constexpr int kInstallStateUnknown = -1;
+// Written over every promised character before an answer, so that an undersized buffer is hit.
+constexpr char16_t kPoison = u'\x2592';
+
+constexpr const char* kFunctions[] = {"MsiGetProductInfoW", "MsiEnumRelatedProductsW",
+                                      "MsiGetShortcutTargetW", "MsiGetComponentPathW"};
+
+bool IsHexDigit(char16_t c) {
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+std::u16string Key(std::u16string_view code) {
+    return AsciiToLower(code);
+}
+
+std::u16string Text(const char16_t* text) {
+    return text == nullptr ? std::u16string() : std::u16string(text);
+}
+
+InstallerCall Call(const char* function, const char16_t* code) {
+    InstallerCall call;
+    call.function = function;
+    call.code = Text(code);
+    return call;
+}
+
+// The installer's way of handing out a text: the length goes into *count; the text fits when
+// it is shorter than the capacity, else it is cut and the answer is ERROR_MORE_DATA.
+UINT CopyOut(std::u16string_view text, char16_t* value, DWORD* count) {
+    const auto length = static_cast<DWORD>(text.size());
+    if (value == nullptr) {
+        if (count != nullptr) {
+            *count = length;
+        }
+        return ERROR_SUCCESS;
+    }
+    const DWORD capacity = *count;
+    std::fill(value, value + capacity, kPoison);
+    *count = length;
+    if (capacity == 0) {
+        return ERROR_MORE_DATA;
+    }
+    const std::size_t n = std::min<std::size_t>(text.size(), capacity - 1);
+    std::copy_n(text.data(), n, value);
+    value[n] = u'\0';
+    return length < capacity ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+
+} // namespace
+
+bool IsBracedGuid(std::u16string_view text) noexcept {
+    if (text.size() != 38 || text.front() != u'{' || text.back() != u'}') {
+        return false;
+    }
+    for (std::size_t i = 1; i < 37; ++i) {
+        const bool hyphen = i == 9 || i == 14 || i == 19 || i == 24;
+        if (hyphen ? text[i] != u'-' : !IsHexDigit(text[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class FakeInstaller::Library final : public InstallerLibrary {
+public:
+    explicit Library(FakeInstaller& owner) : owner_(owner) {
+        ++owner_.loads_;
+        ++owner_.loaded_;
+    }
+    ~Library() override { --owner_.loaded_; }
+
+    bool Has(const char* functionName) const override {
+        const bool known =
+            std::any_of(std::begin(kFunctions), std::end(kFunctions),
+                        [&](const char* f) { return std::strcmp(f, functionName) == 0; });
+        return known && owner_.removed_.count(functionName) == 0;
+    }
+
+    UINT GetProductInfo(const char16_t* product, const char16_t* property, char16_t* value,
+                        DWORD* count) override {
+        if (!Callable("MsiGetProductInfoW")) {
+            return ERROR_PROC_NOT_FOUND;
+        }
+        return owner_.GetProductInfo(product, property, value, count);
+    }
+
+    UINT EnumRelatedProducts(const char16_t* upgradeCode, DWORD reserved, DWORD index,
+                             GuidBuffer& productCode) override {
+        if (!Callable("MsiEnumRelatedProductsW")) {
+            return ERROR_PROC_NOT_FOUND;
+        }
+        return owner_.EnumRelatedProducts(upgradeCode, reserved, index, productCode);
+    }
+
+    UINT GetShortcutTarget(const char16_t* shortcutPath, GuidBuffer*, GuidBuffer*,
+                           GuidBuffer*) override {
+        if (!Callable("MsiGetShortcutTargetW")) {
+            return ERROR_PROC_NOT_FOUND;
+        }
+        owner_.Record(Call("MsiGetShortcutTargetW", shortcutPath));
+        return kErrorFunctionFailed;
+    }
+
+    int GetComponentPath(const char16_t* product, const char16_t*, char16_t*, DWORD*) override {
+        if (!Callable("MsiGetComponentPathW")) {
+            return kInstallStateUnknown;
+        }
+        owner_.Record(Call("MsiGetComponentPathW", product));
+        return kInstallStateUnknown;
+    }
+
+private:
+    bool Callable(const char* functionName) {
+        if (Has(functionName)) {
+            return true;
+        }
+        owner_.Violation(std::string("called the missing function ") + functionName);
+        return false;
+    }
+
+    FakeInstaller& owner_;
+};
+
+void FakeInstaller::AddProduct(const std::u16string& productCode,
+                               std::optional<std::u16string> version) {
+    products_[Key(productCode)].version = std::move(version);
+}
+
+void FakeInstaller::ChangeVersionAfterRead(const std::u16string& productCode,
+                                           std::u16string later) {
+    products_[Key(productCode)].laterVersion = std::move(later);
+}
+
+void FakeInstaller::SetProductAnswer(const std::u16string& productCode, UINT answer) {
+    products_[Key(productCode)].answer = answer;
+}
+
+void FakeInstaller::AddRelated(const std::u16string& upgradeCode,
+                               const std::u16string& productCode) {
+    if (productCode.size() >= kGuidChars) {
+        throw std::invalid_argument("an installer product code has at most 38 characters");
+    }
+    families_[Key(upgradeCode)].products.push_back(productCode);
+}
+
+void FakeInstaller::FailEnumeration(const std::u16string& upgradeCode, DWORD index, UINT answer) {
+    families_[Key(upgradeCode)].failures[index] = answer;
+}
+
+std::unique_ptr<InstallerLibrary> FakeInstaller::Load() {
+    if (!loadable_) {
+        return nullptr;
+    }
+    return std::make_unique<Library>(*this);
+}
+
+std::optional<std::u16string> FakeInstaller::PropertyOf(Product& product,
+                                                        std::u16string_view property) {
+    if (property == u"VersionString") {
+        std::optional<std::u16string> version = product.version;
+        if (product.laterVersion) {
+            product.version = std::exchange(product.laterVersion, std::nullopt);
+        }
+        return version;
+    }
+    if (property == u"ProductName") {
+        return u"Scripted product";
+    }
+    return std::nullopt;
+}
+
+UINT FakeInstaller::GetProductInfo(const char16_t* product, const char16_t* property,
+                                   char16_t* value, DWORD* count) {
+    InstallerCall call = Call("MsiGetProductInfoW", product);
+    call.property = Text(property);
+    call.valueGiven = value != nullptr;
+    call.countGiven = count != nullptr;
+    call.countIn = count != nullptr ? *count : 0;
+    Record(std::move(call));
+    if (value != nullptr && count == nullptr) {
+        Violation("MsiGetProductInfoW: a value buffer without a count");
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (product == nullptr || property == nullptr || !IsBracedGuid(product)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const auto found = products_.find(Key(product));
+    if (found == products_.end()) {
+        return ERROR_UNKNOWN_PRODUCT;
+    }
+    if (found->second.answer) {
+        return *found->second.answer;
+    }
+    const std::optional<std::u16string> text = PropertyOf(found->second, property);
+    if (!text) {
+        return kErrorUnknownProperty;
+    }
+    return CopyOut(*text, value, count);
+}
+
+UINT FakeInstaller::EnumRelatedProducts(const char16_t* upgradeCode, DWORD reserved, DWORD index,
+                                        GuidBuffer& productCode) {
+    InstallerCall call = Call("MsiEnumRelatedProductsW", upgradeCode);
+    call.index = index;
+    Record(std::move(call));
+    std::fill(std::begin(productCode), std::end(productCode), kPoison);
+    if (reserved != 0) {
+        Violation("MsiEnumRelatedProductsW: reserved is not 0");
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (upgradeCode == nullptr || !IsBracedGuid(upgradeCode)) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const auto found = families_.find(Key(upgradeCode));
+    if (found == families_.end()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    const Family& family = found->second;
+    if (const auto failure = family.failures.find(index); failure != family.failures.end()) {
+        return failure->second;
+    }
+    if (index >= family.products.size()) {
+        return ERROR_NO_MORE_ITEMS;
+    }
+    const std::u16string& code = family.products[index];
+    std::copy(code.begin(), code.end(), productCode);
+    productCode[code.size()] = u'\0';
+    return ERROR_SUCCESS;
+}
+
+} // namespace tarn::test

@@ -1,0 +1,104 @@
+// A Windows Installer held in memory: products with their versions, upgrade families, scripted
+// failures, and a library that can be made unloadable or lack functions. Its functions follow
+// the installer's argument rules (codes must be braced GUIDs, a value buffer needs a count)
+// and never write beyond the buffers they are handed, but fill every character they were
+// promised, so that a caller's buffer smaller than its stated size shows up under
+// AddressSanitizer.
+#pragma once
+
+#include "machine/installer.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tarn::test {
+
+inline constexpr UINT kErrorUnknownProperty = 1608;
+
+// One call that a loaded library received.
+struct InstallerCall {
+    std::string function;
+    std::u16string code; // product, upgrade or shortcut
+    std::u16string property;
+    bool valueGiven = false;
+    bool countGiven = false;
+    DWORD countIn = 0;
+    DWORD index = 0;
+};
+
+class FakeInstaller {
+public:
+    // ---- the database ----
+    // A product the installer knows; without a version its "VersionString" is unknown.
+    void AddProduct(const std::u16string& productCode, std::optional<std::u16string> version);
+    // After the next read of its "VersionString" the product has version `later`.
+    void ChangeVersionAfterRead(const std::u16string& productCode, std::u16string later);
+    // Every MsiGetProductInfoW call for this code answers `answer`, writing nothing.
+    void SetProductAnswer(const std::u16string& productCode, UINT answer);
+    // A related product of the family, in enumeration order (codes of at most 38 characters).
+    void AddRelated(const std::u16string& upgradeCode, const std::u16string& productCode);
+    // The enumeration of the family answers `answer` at `index`.
+    void FailEnumeration(const std::u16string& upgradeCode, DWORD index, UINT answer);
+
+    // ---- the library ----
+    void SetLoadable(bool loadable) noexcept { loadable_ = loadable; }
+    void RemoveFunction(const std::string& name) { removed_.insert(name); }
+
+    // ---- what happened ----
+    // Calls are recorded unless switched off (benchmarks).
+    void SetRecording(bool recording) noexcept { recording_ = recording; }
+    const std::vector<InstallerCall>& Calls() const noexcept { return calls_; }
+    int Loads() const noexcept { return loads_; }
+    // Libraries handed out and not yet released.
+    int Loaded() const noexcept { return loaded_; }
+    // Contract breaches seen: calls of missing functions, a value without a count, ...
+    const std::vector<std::string>& Violations() const noexcept { return violations_; }
+
+    // A library reference, or null when the library is not loadable. It must not outlive this.
+    std::unique_ptr<InstallerLibrary> Load();
+
+private:
+    class Library;
+    friend class Library;
+
+    struct Product {
+        std::optional<std::u16string> version;
+        std::optional<std::u16string> laterVersion;
+        std::optional<UINT> answer;
+    };
+    struct Family {
+        std::vector<std::u16string> products;
+        std::map<DWORD, UINT> failures;
+    };
+
+    UINT GetProductInfo(const char16_t* product, const char16_t* property, char16_t* value,
+                        DWORD* count);
+    UINT EnumRelatedProducts(const char16_t* upgradeCode, DWORD reserved, DWORD index,
+                             GuidBuffer& productCode);
+    std::optional<std::u16string> PropertyOf(Product& product, std::u16string_view property);
+    void Violation(std::string text) { violations_.push_back(std::move(text)); }
+    void Record(InstallerCall call) {
+        if (recording_) {
+            calls_.push_back(std::move(call));
+        }
+    }
+
+    std::map<std::u16string, Product> products_; // by lower-case code
+    std::map<std::u16string, Family> families_;  // by lower-case code
+    std::set<std::string> removed_;
+    bool loadable_ = true;
+    bool recording_ = true;
+    std::vector<InstallerCall> calls_;
+    int loads_ = 0;
+    int loaded_ = 0;
+    std::vector<std::string> violations_;
+};
+
+// Whether `text` is a braced GUID as the installer writes it.
+bool IsBracedGuid(std::u16string_view text) noexcept;
+
+} // namespace tarn::test
