@@ -1,0 +1,198 @@
+#include "provider/registration.h"
+
+#include "provider/modulefile.h"
+#include "provider/registrytable.h"
+#include "utility/log/comerror.h"
+#include "utility/platform/comptr.h"
+#include "utility/platform/registrykey.h"
+
+#include <oleauto.h>
+
+#include <new>
+
+namespace tarn::provider {
+
+namespace {
+
+constexpr LCID kSystemDefaultLocale = 0x0800;
+
+class ThreadLocaleScope {
+public:
+    explicit ThreadLocaleScope(LCID locale) noexcept : saved_(GetThreadLocale()) {
+        SetThreadLocale(locale);
+    }
+    ThreadLocaleScope(const ThreadLocaleScope&) = delete;
+    ThreadLocaleScope& operator=(const ThreadLocaleScope&) = delete;
+    ~ThreadLocaleScope() { SetThreadLocale(saved_); }
+
+private:
+    LCID saved_;
+};
+
+const wchar_t* Wide(const std::u16string& text) noexcept {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+HRESULT FromStatus(LSTATUS status) noexcept {
+    return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
+}
+
+// Deletes `key` with everything below it; a key that is not there is not a failure.
+HRESULT DeleteTree(const std::u16string& key) noexcept {
+    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, Wide(key));
+    return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
+}
+
+HRESULT WriteEntry(const std::u16string& key, const char16_t* valueName,
+                   const std::u16string* data) {
+    RegistryKey opened;
+    if (!opened.Create(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE)) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    if (data == nullptr) {
+        return S_OK;
+    }
+    const auto bytes = static_cast<DWORD>((data->size() + 1) * sizeof(char16_t));
+    return FromStatus(RegSetValueExW(opened.Get(), reinterpret_cast<const wchar_t*>(valueName), 0,
+                                     REG_SZ, reinterpret_cast<const BYTE*>(data->c_str()), bytes));
+}
+
+HRESULT Expand(const Replacements& values, const char16_t* text, std::u16string& out) {
+    return values.Expand(text, out) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT WriteScript(const RegistrationScript& script, const Replacements& values) {
+    std::u16string key;
+    std::u16string data;
+    for (const char16_t* replaced : script.replacedKeys) {
+        HRESULT hr = Expand(values, replaced, key);
+        hr = SUCCEEDED(hr) ? DeleteTree(key) : hr;
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    for (const RegistryEntry& entry : script.entries) {
+        HRESULT hr = Expand(values, entry.key, key);
+        if (SUCCEEDED(hr) && entry.data != nullptr) {
+            hr = Expand(values, entry.data, data);
+        }
+        hr = SUCCEEDED(hr) ? WriteEntry(key, entry.valueName, entry.data ? &data : nullptr) : hr;
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT RemoveScript(const RegistrationScript& script, const Replacements& values) {
+    std::u16string key;
+    for (const char16_t* removed : script.removedKeys) {
+        HRESULT hr = Expand(values, removed, key);
+        hr = SUCCEEDED(hr) ? DeleteTree(key) : hr;
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+// Runs a script with the values the module offers to every script.
+HRESULT RunScript(const RegistrationScript& script, bool registering, ModuleFile& module) {
+    std::u16string path;
+    HRESULT hr = module.Path(path);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // The two values every script gets besides the module's own: the module file's path.
+    Replacements values;
+    hr = values.Add(u"Module", path);
+    hr = SUCCEEDED(hr) ? values.Add(u"Module_Raw", path) : hr;
+    hr = SUCCEEDED(hr) ? AddModuleReplacements(module, values) : hr;
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return registering ? WriteScript(script, values) : RemoveScript(script, values);
+}
+
+HRESULT LoadOwnTypeLibrary(ModuleFile& module, std::u16string& path, ComPtr<ITypeLib>& library) {
+    const HRESULT hr = module.Path(path);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return LoadTypeLibEx(Wide(path), REGKIND_NONE, library.Out());
+}
+
+HRESULT RegisterTypeLibrary(ModuleFile& module) {
+    std::u16string path;
+    ComPtr<ITypeLib> library;
+    const HRESULT hr = LoadOwnTypeLibrary(module, path, library);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return RegisterTypeLib(library.Get(), reinterpret_cast<OLECHAR*>(path.data()), nullptr);
+}
+
+// A library that is not registered has nothing left to remove.
+HRESULT UnregisterIfRegistered(const TLIBATTR& attr) {
+    BSTR registeredPath = nullptr;
+    if (FAILED(QueryPathOfRegTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
+                                     &registeredPath))) {
+        return S_OK;
+    }
+    SysFreeString(registeredPath);
+    return UnRegisterTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
+                             attr.syskind);
+}
+
+HRESULT UnregisterTypeLibrary(ModuleFile& module) {
+    std::u16string path;
+    ComPtr<ITypeLib> library;
+    HRESULT hr = LoadOwnTypeLibrary(module, path, library);
+    TLIBATTR* attr = nullptr;
+    hr = SUCCEEDED(hr) ? library->GetLibAttr(&attr) : hr;
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = UnregisterIfRegistered(*attr);
+    library->ReleaseTLibAttr(attr);
+    return hr;
+}
+
+HRESULT Register(ModuleFile& module) {
+    HRESULT hr = RunScript(AppIdScript(), true, module);
+    hr = SUCCEEDED(hr) ? RunScript(ClassScript(), true, module) : hr;
+    return SUCCEEDED(hr) ? RegisterTypeLibrary(module) : hr;
+}
+
+HRESULT Unregister(ModuleFile& module) {
+    HRESULT hr = RunScript(ClassScript(), false, module);
+    hr = SUCCEEDED(hr) ? UnregisterTypeLibrary(module) : hr;
+    return SUCCEEDED(hr) ? RunScript(AppIdScript(), false, module) : hr;
+}
+
+template <class Step>
+HRESULT Guarded(HMODULE instance, Step step) noexcept {
+    const ThreadLocaleScope locale(kSystemDefaultLocale);
+    try {
+        LiveModuleFile module(instance);
+        return step(module);
+    } catch (const _com_error& e) {
+        return e.Error();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+} // namespace
+
+HRESULT RegisterServer(HMODULE module) noexcept {
+    return Guarded(module, Register);
+}
+
+HRESULT UnregisterServer(HMODULE module) noexcept {
+    return Guarded(module, Unregister);
+}
+
+} // namespace tarn::provider

@@ -1,0 +1,22 @@
+// The rule element: its content judged by the rule engine that its class ID names.
+#include "rules/classid.h"
+#include "rules/kpxtarnruleproviderinterface.h"
+#include "rules/leaves.h"
+#include "utility/log/comerror.h"
+
+namespace tarn::rules {
+
+Status EvaluateRuleElement(RuleProvider& provider, const xml::Node& element, bool state) {
+    const xml::Node engine = element.Attribute(u"engine");
+    if (!engine) {
+        IssueComError(E_POINTER);
+    }
+    // This provider's own rules need no engine: the content is an expression of this document.
+    if (ParseClassId(engine.TypedValueText()) == kProviderClassId) {
+        return provider.EvaluateExpressionNode(element.FirstChild(), state);
+    }
+    // Other engines are not part of this build yet.
+    RaiseNotBuilt(element);
+}
+
+} // namespace tarn::rules

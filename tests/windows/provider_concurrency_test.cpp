@@ -1,0 +1,156 @@
+// The registered class created through COM and called on many threads at once: every corpus
+// document gives exactly its sequential answer, on one shared object and on one object per
+// thread; afterwards every object is gone and the DLL may be unloaded.
+#include "support/provider.h"
+
+#include "tarn-eval/decode.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarn::test {
+namespace {
+
+constexpr int kThreads = 8;
+constexpr int kRounds = 3;
+
+struct Document {
+    std::string name;
+    std::wstring text;
+};
+
+std::string ReadBytes(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<Document> CorpusDocuments() {
+    const std::wstring corpus = WindowsPath(TARN_SOURCE_DIR "/tests/corpus") + L"\\";
+    std::istringstream listing(ReadBytes(corpus + L"expected.tsv"));
+    std::vector<Document> documents;
+    for (std::string line; std::getline(listing, line);) {
+        const std::string name = line.substr(0, line.find('\t'));
+        if (name.empty()) {
+            continue;
+        }
+        const eval::DecodedText decoded =
+            eval::DecodeDocument(ReadBytes(corpus + std::wstring(name.begin(), name.end())));
+        if (decoded.ok) {
+            documents.push_back({name, std::wstring(decoded.text.begin(), decoded.text.end())});
+        }
+    }
+    return documents;
+}
+
+ComPtr<IInventoryRuleProvider> CreateRegistered() {
+    ComPtr<IInventoryRuleProvider> provider;
+    CoCreateInstance(kProviderClassId, nullptr, CLSCTX_INPROC_SERVER, kInventoryRuleProviderId,
+                     provider.OutVoid());
+    return provider;
+}
+
+using Answers = std::vector<Answer>;
+
+// Every document `kRounds` times, each thread starting at a different document.
+Answers EvaluateRotated(IInventoryRuleProvider* provider, const std::vector<Document>& documents,
+                        int start) {
+    Answers answers(documents.size());
+    for (int round = 0; round < kRounds; ++round) {
+        for (std::size_t i = 0; i < documents.size(); ++i) {
+            const std::size_t at = (i + static_cast<std::size_t>(start)) % documents.size();
+            const Answer answer = Evaluate(provider, documents[at].text);
+            if (round > 0 && !(answer == answers[at])) {
+                answers[at] = Answer{static_cast<HRESULT>(0xDEADBEEF), 0};
+            } else if (round == 0) {
+                answers[at] = answer;
+            }
+        }
+    }
+    return answers;
+}
+
+HRESULT CanUnloadNow() {
+    const HMODULE module = GetModuleHandleW(L"KpxTarnRuleProvider.dll");
+    if (module == nullptr) {
+        return S_OK;
+    }
+    using Function = HRESULT(WINAPI*)();
+    void* const function = reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow"));
+    return reinterpret_cast<Function>(function)();
+}
+
+class ProviderConcurrency : public testing::Test {
+protected:
+    void SetUp() override {
+        documents_ = CorpusDocuments();
+        ASSERT_GT(documents_.size(), 10u);
+        const ComPtr<IInventoryRuleProvider> provider = CreateRegistered();
+        ASSERT_TRUE(provider) << "the class is registered (fixture provider_registered)";
+        for (const Document& document : documents_) {
+            sequential_.push_back(Evaluate(provider.Get(), document.text));
+        }
+    }
+
+    void ExpectSequentialAnswers(const std::vector<Answers>& perThread) {
+        ASSERT_EQ(perThread.size(), static_cast<std::size_t>(kThreads));
+        for (int t = 0; t < kThreads; ++t) {
+            ASSERT_EQ(perThread[t].size(), sequential_.size());
+            for (std::size_t i = 0; i < sequential_.size(); ++i) {
+                EXPECT_EQ(perThread[t][i], sequential_[i])
+                    << "thread " << t << ", " << documents_[i].name;
+            }
+        }
+    }
+
+    ComScope com_;
+    std::vector<Document> documents_;
+    Answers sequential_;
+};
+
+TEST_F(ProviderConcurrency, OneObjectOnEightThreads) {
+    {
+        const ComPtr<IInventoryRuleProvider> shared = CreateRegistered();
+        ASSERT_TRUE(shared);
+        std::vector<Answers> perThread(kThreads);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t) {
+            threads.emplace_back([&, t] {
+                const ComScope threadCom;
+                perThread[t] = EvaluateRotated(shared.Get(), documents_, t * 7);
+            });
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        ExpectSequentialAnswers(perThread);
+    }
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+TEST_F(ProviderConcurrency, EightObjectsOnEightThreads) {
+    std::vector<Answers> perThread(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            const ComScope threadCom;
+            const ComPtr<IInventoryRuleProvider> own = CreateRegistered();
+            if (own) {
+                perThread[t] = EvaluateRotated(own.Get(), documents_, t * 5);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    ExpectSequentialAnswers(perThread);
+    EXPECT_EQ(CanUnloadNow(), S_OK);
+}
+
+} // namespace
+} // namespace tarn::test
