@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The main job: builds tarn-eval.exe and KpxTarnRuleProvider.dll, prepares a Wine prefix of
+# its own (build/demo-prefix), registers the component there with regsvr32, evaluates the
+# example rule documents of examples/rules through COM on that Windows machine, tells in plain
+# words which rules hold, which do not and which failed, and unregisters the component again.
+set -euo pipefail
+
+readonly ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+readonly BUILD=$ROOT/build
+readonly PREFIX=$BUILD/demo-prefix
+readonly TOOL=$BUILD/win64/tools/tarn-eval/tarn-eval.exe
+readonly PROVIDER_DIR=$BUILD/win64/src/provider
+readonly EXAMPLES=$ROOT/examples/rules
+
+build_tool() {
+    local log=$BUILD/logs/demo-build.log
+    mkdir -p "$BUILD/logs"
+    echo "==> building tarn-eval.exe and KpxTarnRuleProvider.dll (Windows x86_64)"
+    if ! { cmake --preset win64 &&
+        cmake --build "$BUILD/win64" --target tarn-eval KpxTarnRuleProvider tarn-regtlib -j 2; } \
+        >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "demo: the build failed (whole log: $log)" >&2
+        exit 1
+    fi
+}
+
+in_prefix() {
+    WINEPREFIX=$PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" \
+        "$@"
+}
+
+# A path of this machine as Wine's drive Z: shows it to Windows programs.
+windows_path() {
+    local path=${1//\//\\}
+    echo "Z:$path"
+}
+
+# On an agent machine the agent has registered its type library; here our stand-in for it is
+# registered first, then the component itself, the way an administrator does it.
+register_provider() {
+    echo "==> registering the agent's type library (our stand-in) and KpxTarnRuleProvider.dll"
+    in_prefix wine "$PROVIDER_DIR/tarn-regtlib.exe" \
+        "$(windows_path "$PROVIDER_DIR/InventoryRuleAgent.tlb")"
+    if ! in_prefix wine regsvr32 /s "$(windows_path "$PROVIDER_DIR/KpxTarnRuleProvider.dll")"; then
+        echo "demo: regsvr32 could not register KpxTarnRuleProvider.dll" >&2
+        exit 1
+    fi
+}
+
+unregister_provider() {
+    echo "==> unregistering KpxTarnRuleProvider.dll (regsvr32 /u) and the type library"
+    in_prefix wine regsvr32 /s /u "$(windows_path "$PROVIDER_DIR/KpxTarnRuleProvider.dll")"
+    in_prefix wine "$PROVIDER_DIR/tarn-regtlib.exe" /u \
+        "$(windows_path "$PROVIDER_DIR/InventoryRuleAgent.tlb")"
+}
+
+evaluate_examples() {
+    local output=$1
+    local documents=()
+    mapfile -t documents < <(cd "$EXAMPLES" && ls -- *.xml)
+    local status=0
+    # tarn-eval.exe creates the registered class through COM, as the agent does.
+    (cd "$EXAMPLES" && in_prefix wine "$TOOL" "${documents[@]}") >"$output" || status=$?
+    # 0: every rule holds, 1: some do not; anything else means the tool could not do its job.
+    if ((status > 1)); then
+        echo "demo: tarn-eval.exe ended with exit status $status" >&2
+        exit 1
+    fi
+}
+
+main() {
+    cd "$ROOT"
+    bash scripts/setup.sh
+    build_tool
+    echo "==> preparing the Wine prefix build/demo-prefix"
+    bash scripts/wine-prefix.sh create "$BUILD/wine-template" "$PREFIX"
+    trap 'bash "$ROOT/scripts/wine-prefix.sh" stop "$PREFIX"' EXIT
+    echo "==> installing the example packages (examples/packages/*.wxs) into the prefix"
+    WINEPREFIX=$PREFIX bash examples/packages/install.sh "$BUILD/demo-packages"
+    register_provider
+    echo "==> evaluating examples/rules/*.xml with tarn-eval.exe through COM"
+    local output=$BUILD/demo-results.tsv
+    evaluate_examples "$output"
+    echo
+    python3 scripts/demo_summary.py examples/rules "$output"
+    echo
+    unregister_provider
+}
+
+main "$@"
