@@ -1,0 +1,115 @@
+#include "support/failingallocation.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// -1: never fail.
+thread_local long remaining = -1;
+thread_local bool failed = false;
+
+void* Allocate(std::size_t size) {
+    if (remaining == 0) {
+        failed = true;
+        throw std::bad_alloc();
+    }
+    if (remaining > 0) {
+        --remaining;
+    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
+    if (remaining == 0) {
+        failed = true;
+        throw std::bad_alloc();
+    }
+    if (remaining > 0) {
+        --remaining;
+    }
+    const auto align = static_cast<std::size_t>(alignment);
+    const std::size_t rounded = (size + align - 1) / align * align;
+    if (void* p = std::aligned_alloc(align, rounded == 0 ? align : rounded)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+namespace tarn::test {
+
+void FailAllocationsAfter(long successes) noexcept {
+    failed = false;
+    remaining = successes;
+}
+void StopFailingAllocations() noexcept {
+    remaining = -1;
+}
+bool AllocationFailed() noexcept {
+    return failed;
+}
+
+} // namespace tarn::test
+
+// The replacements cover every form, so that allocation and release always pair up.
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t a) {
+    return AllocateAligned(size, a);
+}
+void* operator new[](std::size_t size, std::align_val_t a) {
+    return AllocateAligned(size, a);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
