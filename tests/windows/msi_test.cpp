@@ -3,12 +3,9 @@
 // machine's installer library directly, then the rules through the component itself
 // (KpxTarnRuleProvider.dll loaded by path), with the log records they write.
 #include "machine/machine.h"
+#include "support/componentlog.h"
 #include "support/provider.h"
-#include "utility/log/agentlog.h"
-#include "utility/log/logoverride.h"
 #include "utility/text/strings.h"
-
-#include "common/logrecords.h"
 
 #include <gtest/gtest.h>
 
@@ -27,37 +24,11 @@ const std::u16string kNew = u"" TARN_MSI_NEW; // 3.1.0
 const std::u16string kNever = u"" TARN_MSI_NEVER;
 const std::u16string kNeverFamily = u"" TARN_MSI_NEVER_FAMILY;
 
-// Every severity reaches the log, whatever the machine's settings; set before anything logs.
-const bool kLogEverything =
-    SetEnvironmentVariableW(Ole(logoverride::kVariable), L"0000003F") != FALSE;
-
 std::string U8(const std::u16string& text) {
     return Utf16ToUtf8(text);
 }
 
-// The records that the component loaded into this process appends to the agent log from
-// construction on.
-class LogSince {
-public:
-    LogSince() : start_(Bytes().size()) {}
-    std::vector<std::string> From(const std::string& source) const {
-        const std::string text = Bytes();
-        std::vector<std::string> lines;
-        for (const test::LogRecord& r :
-             test::ParseLogRecords(text.substr(std::min(start_, text.size())))) {
-            if (r.source == source && r.module == "KpxTarnRuleProvider.dll") {
-                lines.push_back(std::to_string(r.severity) + " " + r.message);
-            }
-        }
-        return lines;
-    }
-
-private:
-    static std::string Bytes() {
-        return test::ReadFileBytes(Utf16ToUtf8(AgentLog::Instance().LogFilePath()));
-    }
-    std::size_t start_;
-};
+using LogSince = test::ComponentLogSince;
 
 std::u16string ProductRule(const std::u16string& code) {
     return u"<SmartMSIProductCode productCode='" + code + u"'/>";
