@@ -16,7 +16,7 @@ readonly TREES=(
     native-tsan:tsan:test:
     win64:win64:test:
     win32:win32:test:
-    bench:bench:build:tarn_bench
+    bench:bench:build:
 )
 
 failures=()
