@@ -158,3 +158,45 @@ TEST(DomPugixml, ByteOrderMarkAndDocumentTypeDeclarationAreAccepted) {
 
 } // namespace
 } // namespace tarn::xml
+
+namespace tarn::xml {
+namespace {
+
+// Selections the backend answers without XPath compare names in place; names outside ASCII
+// and names that only share a prefix must still be told apart exactly.
+TEST(DomPugixml, DirectSelectionsCompareWholeNames) {
+    const std::unique_ptr<Document> document = Load(
+        u"<r\u00E8gles \u00E9t\u00E9='1' et='2'><regle/><r\u00E8gle id='a'/>"
+        u"<Prereq/><Prereqs id='p'/><detection><expressions/><expression id='e'/></detection>"
+        u"</r\u00E8gles>");
+    const Node root = document->DocumentElement();
+    const struct {
+        const char16_t* expression;
+        const char16_t* found; // Name() of the match, or null
+    } cases[] = {
+        {u"//r\u00E8gle", u"r\u00E8gle"},
+        {u"//r\u00E8gles", u"r\u00E8gles"},
+        {u"//r\u00E8g", nullptr},
+        {u"Prereqs", u"Prereqs"},
+        {u"Prereq", u"Prereq"},
+        {u"prereqs", nullptr},
+        {u"@\u00E9t\u00E9", u"\u00E9t\u00E9"},
+        {u"@\u00E9t", nullptr},
+        {u"@et", u"et"},
+        {u"//detection/expression", u"expression"},
+        {u"//r\u00E8gles/expression", nullptr},
+    };
+    for (const auto& c : cases) {
+        const Node found = root.SelectSingleNode(c.expression);
+        if (c.found == nullptr) {
+            EXPECT_FALSE(found) << Utf16ToUtf8(c.expression);
+        } else {
+            ASSERT_TRUE(found) << Utf16ToUtf8(c.expression);
+            EXPECT_EQ(found.Name(), c.found);
+        }
+    }
+    EXPECT_EQ(root.SelectSingleNode(u"//detection/expression").Attribute(u"id").Text(), u"e");
+}
+
+} // namespace
+} // namespace tarn::xml

@@ -110,9 +110,8 @@ pugi::xml_node AttributeOwner(Handle h) {
 
 Handle FindAttribute(Handle h, std::u16string_view name) {
     const pugi::xml_node owner = AttributeOwner(h);
-    const std::string wanted = Utf16ToUtf8(name);
     for (pugi::xml_attribute a = owner.first_attribute(); a; a = a.next_attribute()) {
-        if (wanted == a.name()) {
+        if (pb::NameIs(a.name(), name)) {
             return {a.internal_object(), owner.internal_object()};
         }
     }
@@ -144,8 +143,8 @@ public:
     }
     std::u16string Text(Handle h) const override {
         return Guarded([&] {
-            return Utf8ToUtf16(IsAttribute(h) ? std::string(AttributeOf(h).value())
-                                              : pb::TextOf(NodeOf(h)));
+            return IsAttribute(h) ? Utf8ToUtf16(AttributeOf(h).value())
+                                  : Utf8ToUtf16(pb::TextOf(NodeOf(h)));
         });
     }
     std::u16string TypedValueText(Handle h) const override { return Text(h); }

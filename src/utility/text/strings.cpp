@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <type_traits>
 
 namespace tarn {
 
@@ -30,8 +31,29 @@ std::u16string AsciiToLower(std::u16string_view text) {
     return lower;
 }
 
+namespace {
+template <class Char>
+std::size_t AsciiRunEnd(std::basic_string_view<Char> text, std::size_t from) noexcept {
+    while (from < text.size() && static_cast<std::make_unsigned_t<Char>>(text[from]) < 0x80) {
+        ++from;
+    }
+    return from;
+}
+} // namespace
+
+// Names and markup are mostly ASCII: a run of it is copied unit by unit without decoding.
 void AppendUtf16(std::string_view text, std::u16string& out) {
     for (std::size_t i = 0; i < text.size();) {
+        const std::size_t asciiEnd = AsciiRunEnd(text, i);
+        if (asciiEnd > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (asciiEnd - i));
+            for (std::size_t k = i; k < asciiEnd; ++k) {
+                out[at + k - i] = static_cast<char16_t>(text[k]);
+            }
+            i = asciiEnd;
+            continue;
+        }
         const utf::Decoded d = utf::DecodeUtf8(text.data() + i, text.size() - i);
         char16_t units[2];
         out.append(units, utf::EncodeUtf16(d.codePoint, units));
@@ -41,6 +63,16 @@ void AppendUtf16(std::string_view text, std::u16string& out) {
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
     for (std::size_t i = 0; i < text.size();) {
+        const std::size_t asciiEnd = AsciiRunEnd(text, i);
+        if (asciiEnd > i) {
+            const std::size_t at = out.size();
+            out.resize(at + (asciiEnd - i));
+            for (std::size_t k = i; k < asciiEnd; ++k) {
+                out[at + k - i] = static_cast<char>(text[k]);
+            }
+            i = asciiEnd;
+            continue;
+        }
         const utf::Decoded d = utf::DecodeUtf16(text.data() + i, text.size() - i);
         char units[4];
         out.append(units, utf::EncodeUtf8(d.codePoint, units));

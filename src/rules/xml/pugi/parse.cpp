@@ -2,7 +2,10 @@
 
 #include "rules/xml/pugi/wellformed.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -29,18 +32,43 @@ bool IsXmlCodeUnit(char16_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xFFFD);
 }
 
+// Whether a block may hold a code unit that needs a closer look: a control character other
+// than tab, line feed and carriage return, or anything from U+D800 on (surrogates, U+FFFE,
+// U+FFFF). Ordinary text goes through eight code units at a time.
+constexpr std::size_t kBlock = 8;
+using Units = std::uint16_t __attribute__((vector_size(16)));
+using Lanes = std::uint64_t __attribute__((vector_size(16)));
+
+bool BlockNeedsScan(const char16_t* block) {
+    Units v;
+    std::memcpy(&v, block, sizeof(v));
+    const Units control = (v < 0x20) & (v != 0x9) & (v != 0xA) & (v != 0xD);
+    const Units suspicious = control | (v >= 0xD800);
+    Lanes lanes;
+    std::memcpy(&lanes, &suspicious, sizeof(lanes));
+    return (lanes[0] | lanes[1]) != 0;
+}
+
 // The index of the first code unit that is no XML character (a control character, U+FFFE,
 // U+FFFF or an unpaired surrogate), or npos.
 std::size_t FirstInvalidCharacter(std::u16string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (IsHighSurrogate(c)) {
-            if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1])) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (i + kBlock <= text.size() && !BlockNeedsScan(text.data() + i)) {
+            i += kBlock;
+            continue;
+        }
+        const std::size_t end = std::min(text.size(), i + kBlock);
+        for (; i < end; ++i) {
+            const char16_t c = text[i];
+            if (IsHighSurrogate(c)) {
+                if (i + 1 == text.size() || !IsLowSurrogate(text[i + 1])) {
+                    return i;
+                }
+                ++i; // a pair may end past the block
+            } else if (IsLowSurrogate(c) || !IsXmlCodeUnit(c)) {
                 return i;
             }
-            ++i;
-        } else if (IsLowSurrogate(c) || !IsXmlCodeUnit(c)) {
-            return i;
         }
     }
     return std::u16string_view::npos;

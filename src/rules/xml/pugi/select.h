@@ -1,8 +1,7 @@
-// The first node that a selection expression matches. A child element by name ("Prereqs") and
-// an attribute by name ("@version") are found directly; every other expression, the
-// descendant searches "//ruleset" and "//detection/expression" included, goes through
-// pugixml's XPath, whose internal walk over the whole tree is several times faster than one
-// through pugixml's public node interface (and, like it, uses no recursion).
+// The first node that a selection expression matches. The forms the rules use are found
+// directly, without recursion: a child element by name ("Prereqs"), an attribute by name
+// ("@version") and a descendant element anywhere in the document ("//ruleset",
+// "//detection/expression"); every other expression goes through pugixml's XPath.
 #pragma once
 
 #include <pugixml.hpp>
@@ -10,6 +9,9 @@
 #include <string_view>
 
 namespace tarn::xml::pugi_backend {
+
+// Whether a name of the tree (UTF-8) is `name`; compared in place, as names are mostly ASCII.
+bool NameIs(const char* utf8, std::u16string_view name);
 
 // An empty xpath_node when nothing matches. Throws pugi::xpath_exception when the expression
 // is not valid or does not select nodes, std::bad_alloc when memory runs out.
