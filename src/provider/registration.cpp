@@ -2,6 +2,7 @@
 
 #include "provider/modulefile.h"
 #include "provider/registrytable.h"
+#include "provider/typelibrary.h"
 #include "utility/log/comerror.h"
 #include "utility/platform/comptr.h"
 #include "utility/platform/registrykey.h"
@@ -122,51 +123,29 @@ HRESULT LoadOwnTypeLibrary(ModuleFile& module, std::u16string& path, ComPtr<ITyp
     return LoadTypeLibEx(Wide(path), REGKIND_NONE, library.Out());
 }
 
-HRESULT RegisterTypeLibrary(ModuleFile& module) {
+HRESULT RegisterOwnTypeLibrary(ModuleFile& module) {
     std::u16string path;
     ComPtr<ITypeLib> library;
     const HRESULT hr = LoadOwnTypeLibrary(module, path, library);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return RegisterTypeLib(library.Get(), reinterpret_cast<OLECHAR*>(path.data()), nullptr);
+    return SUCCEEDED(hr) ? RegisterTypeLibrary(library.Get(), Wide(path)) : hr;
 }
 
-// A library that is not registered has nothing left to remove.
-HRESULT UnregisterIfRegistered(const TLIBATTR& attr) {
-    BSTR registeredPath = nullptr;
-    if (FAILED(QueryPathOfRegTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
-                                     &registeredPath))) {
-        return S_OK;
-    }
-    SysFreeString(registeredPath);
-    return UnRegisterTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
-                             attr.syskind);
-}
-
-HRESULT UnregisterTypeLibrary(ModuleFile& module) {
+HRESULT UnregisterOwnTypeLibrary(ModuleFile& module) {
     std::u16string path;
     ComPtr<ITypeLib> library;
-    HRESULT hr = LoadOwnTypeLibrary(module, path, library);
-    TLIBATTR* attr = nullptr;
-    hr = SUCCEEDED(hr) ? library->GetLibAttr(&attr) : hr;
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = UnregisterIfRegistered(*attr);
-    library->ReleaseTLibAttr(attr);
-    return hr;
+    const HRESULT hr = LoadOwnTypeLibrary(module, path, library);
+    return SUCCEEDED(hr) ? UnregisterTypeLibrary(library.Get()) : hr;
 }
 
 HRESULT Register(ModuleFile& module) {
     HRESULT hr = RunScript(AppIdScript(), true, module);
     hr = SUCCEEDED(hr) ? RunScript(ClassScript(), true, module) : hr;
-    return SUCCEEDED(hr) ? RegisterTypeLibrary(module) : hr;
+    return SUCCEEDED(hr) ? RegisterOwnTypeLibrary(module) : hr;
 }
 
 HRESULT Unregister(ModuleFile& module) {
     HRESULT hr = RunScript(ClassScript(), false, module);
-    hr = SUCCEEDED(hr) ? UnregisterTypeLibrary(module) : hr;
+    hr = SUCCEEDED(hr) ? UnregisterOwnTypeLibrary(module) : hr;
     return SUCCEEDED(hr) ? RunScript(AppIdScript(), false, module) : hr;
 }
 

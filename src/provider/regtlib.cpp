@@ -5,6 +5,7 @@
 //
 // On a real machine the host agent registers its own InventoryRuleAgent.tlb; tests and the
 // demo register our stand-in for it with this tool.
+#include "provider/typelibrary.h"
 #include "utility/platform/comptr.h"
 
 #include <oleauto.h>
@@ -29,39 +30,13 @@ std::wstring FullPath(const wchar_t* path) {
     return full.empty() ? std::wstring(path) : full;
 }
 
-HRESULT Register(const std::wstring& path, ITypeLib* library) {
-    return RegisterTypeLib(library, const_cast<OLECHAR*>(path.c_str()), nullptr);
-}
-
-// A library that is not registered has nothing left to remove.
-HRESULT UnregisterIfRegistered(const TLIBATTR& attr) {
-    BSTR registeredPath = nullptr;
-    if (FAILED(QueryPathOfRegTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
-                                     &registeredPath))) {
-        return S_OK;
-    }
-    SysFreeString(registeredPath);
-    return UnRegisterTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid,
-                             attr.syskind);
-}
-
-HRESULT Unregister(ITypeLib* library) {
-    TLIBATTR* attr = nullptr;
-    HRESULT hr = library->GetLibAttr(&attr);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = UnregisterIfRegistered(*attr);
-    library->ReleaseTLibAttr(attr);
-    return hr;
-}
-
 int Run(bool unregister, const wchar_t* file) {
     const std::wstring path = FullPath(file);
     ComPtr<ITypeLib> library;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.Out());
     if (SUCCEEDED(hr)) {
-        hr = unregister ? Unregister(library.Get()) : Register(path, library.Get());
+        hr = unregister ? tarn::provider::UnregisterTypeLibrary(library.Get())
+                        : tarn::provider::RegisterTypeLibrary(library.Get(), path.c_str());
     }
     if (FAILED(hr)) {
         std::fwprintf(stderr, L"tarn-regtlib: %ls: 0x%08lX\n", path.c_str(),

@@ -1,5 +1,7 @@
 #include "rules/classid.h"
 
+#include "utility/text/strings.h"
+
 #include <cstdint>
 
 namespace tarn::rules {
@@ -11,19 +13,6 @@ constexpr std::size_t kRegistryFormLength = 38;
 // written: Data1 (4 bytes), Data2 (2), Data3 (2), then Data4 (8).
 constexpr std::size_t kByteAt[16] = {1, 3, 5, 7, 10, 12, 15, 17, 20, 22, 25, 27, 29, 31, 33, 35};
 constexpr std::size_t kHyphenAt[4] = {9, 14, 19, 24};
-
-int HexValue(char16_t c) noexcept {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    return -1;
-}
 
 bool HasRegistryShape(std::u16string_view text) noexcept {
     if (text.size() != kRegistryFormLength || text.front() != u'{' || text.back() != u'}') {
@@ -45,8 +34,8 @@ GUID ParseClassId(std::u16string_view text) noexcept {
     }
     std::uint8_t bytes[16];
     for (std::size_t i = 0; i < 16; ++i) {
-        const int high = HexValue(text[kByteAt[i]]);
-        const int low = HexValue(text[kByteAt[i] + 1]);
+        const int high = HexDigitValue(text[kByteAt[i]]);
+        const int low = HexDigitValue(text[kByteAt[i] + 1]);
         if (high < 0 || low < 0) {
             return GUID{};
         }

@@ -1,25 +1,13 @@
 #include "utility/log/logoverride.h"
 
 #include "utility/text/format.h"
+#include "utility/text/strings.h"
 
 namespace tarn::logoverride {
 
 namespace {
 
 constexpr std::size_t kWidth = 8;
-
-int HexDigit(char16_t c) noexcept {
-    if (c >= u'0' && c <= u'9') {
-        return c - u'0';
-    }
-    if (c >= u'a' && c <= u'f') {
-        return c - u'a' + 10;
-    }
-    if (c >= u'A' && c <= u'F') {
-        return c - u'A' + 10;
-    }
-    return -1;
-}
 
 constexpr bool IsScanSpace(char16_t c) noexcept {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
@@ -39,13 +27,13 @@ std::optional<std::uint32_t> ParseHex(std::u16string_view text) noexcept {
         ++i;
     }
     if (i + 2 < field.size() && field[i] == u'0' &&
-        (field[i + 1] == u'x' || field[i + 1] == u'X') && HexDigit(field[i + 2]) >= 0) {
+        (field[i + 1] == u'x' || field[i + 1] == u'X') && HexDigitValue(field[i + 2]) >= 0) {
         i += 2;
     }
     std::uint32_t value = 0;
     std::size_t digits = 0;
-    for (; i < field.size() && HexDigit(field[i]) >= 0; ++i, ++digits) {
-        value = (value << 4) | static_cast<std::uint32_t>(HexDigit(field[i]));
+    for (; i < field.size() && HexDigitValue(field[i]) >= 0; ++i, ++digits) {
+        value = (value << 4) | static_cast<std::uint32_t>(HexDigitValue(field[i]));
     }
     if (digits == 0) {
         return std::nullopt;

@@ -32,52 +32,41 @@ std::u16string AsciiToLower(std::u16string_view text) {
 }
 
 namespace {
-template <class Char>
-std::size_t AsciiRunEnd(std::basic_string_view<Char> text, std::size_t from) noexcept {
-    while (from < text.size() && static_cast<std::make_unsigned_t<Char>>(text[from]) < 0x80) {
-        ++from;
-    }
-    return from;
-}
-} // namespace
 
 // Names and markup are mostly ASCII: a run of it is copied unit by unit without decoding.
-void AppendUtf16(std::string_view text, std::u16string& out) {
+template <class From, class To, class Decode, class Encode>
+void AppendConverted(std::basic_string_view<From> text, std::basic_string<To>& out, Decode decode,
+                     Encode encode) {
+    using Unit = std::make_unsigned_t<From>;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t asciiEnd = AsciiRunEnd(text, i);
+        std::size_t asciiEnd = i;
+        while (asciiEnd < text.size() && static_cast<Unit>(text[asciiEnd]) < 0x80) {
+            ++asciiEnd;
+        }
         if (asciiEnd > i) {
             const std::size_t at = out.size();
             out.resize(at + (asciiEnd - i));
             for (std::size_t k = i; k < asciiEnd; ++k) {
-                out[at + k - i] = static_cast<char16_t>(text[k]);
+                out[at + k - i] = static_cast<To>(text[k]);
             }
             i = asciiEnd;
             continue;
         }
-        const utf::Decoded d = utf::DecodeUtf8(text.data() + i, text.size() - i);
-        char16_t units[2];
-        out.append(units, utf::EncodeUtf16(d.codePoint, units));
+        const utf::Decoded d = decode(text.data() + i, text.size() - i);
+        To units[4];
+        out.append(units, encode(d.codePoint, units));
         i += d.length;
     }
+}
+
+} // namespace
+
+void AppendUtf16(std::string_view text, std::u16string& out) {
+    AppendConverted(text, out, utf::DecodeUtf8, utf::EncodeUtf16);
 }
 
 void AppendUtf8(std::u16string_view text, std::string& out) {
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t asciiEnd = AsciiRunEnd(text, i);
-        if (asciiEnd > i) {
-            const std::size_t at = out.size();
-            out.resize(at + (asciiEnd - i));
-            for (std::size_t k = i; k < asciiEnd; ++k) {
-                out[at + k - i] = static_cast<char>(text[k]);
-            }
-            i = asciiEnd;
-            continue;
-        }
-        const utf::Decoded d = utf::DecodeUtf16(text.data() + i, text.size() - i);
-        char units[4];
-        out.append(units, utf::EncodeUtf8(d.codePoint, units));
-        i += d.length;
-    }
+    AppendConverted(text, out, utf::DecodeUtf16, utf::EncodeUtf8);
 }
 
 std::u16string Utf8ToUtf16(std::string_view text) {

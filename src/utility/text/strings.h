@@ -26,6 +26,20 @@ constexpr bool EqualsAsciiNoCase(std::u16string_view a, std::u16string_view b) n
     return true;
 }
 
+// The value of a hexadecimal digit, or -1.
+constexpr int HexDigitValue(char16_t c) noexcept {
+    if (c >= u'0' && c <= u'9') {
+        return c - u'0';
+    }
+    if (c >= u'a' && c <= u'f') {
+        return c - u'a' + 10;
+    }
+    if (c >= u'A' && c <= u'F') {
+        return c - u'A' + 10;
+    }
+    return -1;
+}
+
 // Ordering after A-Z folding, by UTF-16 code units: <0, 0, >0.
 int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) noexcept;
 
