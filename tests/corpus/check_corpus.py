@@ -9,6 +9,7 @@ the lines of expected.tsv and its exit status what those lines add up to. One do
 then fed through standard input ("-") as well. Every *.xml in CORPUS_DIR must be listed.
 """
 
+import difflib
 import pathlib
 import subprocess
 import sys
@@ -45,17 +46,10 @@ def run(command, corpus, args, stdin=None):
 
 
 def compare(label, completed, expected):
-    problems = []
-    want = "".join("\t".join(fields) + "\n" for fields in expected)
-    got = completed.stdout.decode("utf-8", errors="replace")
-    if got != want:
-        got_lines = got.splitlines(keepends=True)
-        want_lines = want.splitlines(keepends=True)
-        for index in range(max(len(got_lines), len(want_lines))):
-            have = got_lines[index] if index < len(got_lines) else "<missing>"
-            need = want_lines[index] if index < len(want_lines) else "<missing>"
-            if have != need:
-                problems.append(f"{label}: expected {need!r}, got {have!r}")
+    want = ["\t".join(fields) + "\n" for fields in expected]
+    got = completed.stdout.decode("utf-8", errors="replace").splitlines(keepends=True)
+    problems = [f"{label}: {line.rstrip()}"
+                for line in difflib.unified_diff(want, got, "expected", "printed", n=0)]
     if completed.returncode != exit_status_for(expected):
         problems.append(f"{label}: exit status {completed.returncode}, "
                         f"expected {exit_status_for(expected)}")

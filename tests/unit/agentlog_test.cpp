@@ -90,26 +90,12 @@ TEST_F(AgentLogTest, GivenNamesAndIdsReplaceTheProcessOwn) {
     EXPECT_EQ(records[1].thread, 43u);
 }
 
-TEST_F(AgentLogTest, MessagesAreStoredAsUtf8) {
-    AgentLog log(Dir());
-    Write(log, u"\u00e9t\u00e9 \U0001F600");
-    const std::string text = Text(log);
-    EXPECT_NE(text.find("<![CDATA[\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80]]>"), std::string::npos);
-}
-
-TEST_F(AgentLogTest, DirectoryLosesOneTrailingSeparator) {
+TEST_F(AgentLogTest, DirectoryLosesOneTrailingSeparatorAndMessagesAreStoredAsUtf8) {
     AgentLog log(Dir() + u"/");
     EXPECT_EQ(log.LogDirectory(), Dir());
     EXPECT_EQ(log.LogFilePath(), Dir("Agent.log"));
-}
-
-TEST_F(AgentLogTest, WriterHandsOutItsInFlightCounter) {
-    AgentLog log(Dir());
-    AgentLog::InFlightCounter* inFlight = nullptr;
-    log.Write(inFlight, 4, u"s", nullptr, nullptr, 0, 0, u"m");
-    ASSERT_NE(inFlight, nullptr);
-    EXPECT_EQ(inFlight->load(), 1);
-    inFlight->fetch_sub(1);
+    Write(log, u"\u00e9t\u00e9 \U0001F600");
+    EXPECT_NE(Text(log).find("<![CDATA[\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80]]>"), std::string::npos);
 }
 
 TEST_F(AgentLogTest, RecordIsDroppedWhenTheDirectoryCannotBeMade) {
@@ -150,11 +136,13 @@ TEST_F(AgentLogTest, SettingsAreFixedUntilClosed) {
     EXPECT_EQ(files, 0u);
 }
 
+// The writer hands its in-flight counter to the caller, who counts the write down.
 TEST_F(AgentLogTest, CloseWaitsForWritesInProgress) {
     AgentLog log(Dir());
     AgentLog::InFlightCounter* inFlight = nullptr;
     log.Write(inFlight, 4, u"s", nullptr, nullptr, 0, 0, u"m");
     ASSERT_NE(inFlight, nullptr);
+    EXPECT_EQ(inFlight->load(), 1);
     std::thread finisher([inFlight] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         inFlight->fetch_sub(1);

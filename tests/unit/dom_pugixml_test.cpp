@@ -113,17 +113,8 @@ TEST(DomPugixml, ExhaustedMemoryRaisesEOutOfMemory) {
 
 TEST(DomPugixml, ExpressionsThatAreNotValidRaiseEFail) {
     const std::unique_ptr<Document> document = Load(u"<r><a/></r>");
-    const std::u16string expressions[] = {u"]]",
-                                          u"",
-                                          u"//",
-                                          u"a[",
-                                          u"@",
-                                          u"(",
-                                          u"a==b",
-                                          u"//a/",
-                                          u"a b",
-                                          u"$x",
-                                          std::u16string(u"a\0b", 3)};
+    const std::u16string expressions[] = {u"]]",   u"",     u"//",  u"a[", u"@",        u"(",
+                                          u"a==b", u"//a/", u"a b", u"$x", {u"a\0b", 3}};
     for (const std::u16string& expression : expressions) {
         EXPECT_EQ(RaisedBy([&] { document->SelectSingleNode(expression); }), E_FAIL)
             << Utf16ToUtf8(expression);
@@ -156,19 +147,13 @@ TEST(DomPugixml, ByteOrderMarkAndDocumentTypeDeclarationAreAccepted) {
     EXPECT_EQ(Load(u"<!DOCTYPE r><r/>")->DocumentElement().Name(), u"r");
 }
 
-} // namespace
-} // namespace tarn::xml
-
-namespace tarn::xml {
-namespace {
-
 // Selections the backend answers without XPath compare names in place; names outside ASCII
 // and names that only share a prefix must still be told apart exactly.
 TEST(DomPugixml, DirectSelectionsCompareWholeNames) {
-    const std::unique_ptr<Document> document = Load(
-        u"<r\u00E8gles \u00E9t\u00E9='1' et='2'><regle/><r\u00E8gle id='a'/>"
-        u"<Prereq/><Prereqs id='p'/><detection><expressions/><expression id='e'/></detection>"
-        u"</r\u00E8gles>");
+    const std::unique_ptr<Document> document =
+        Load(u"<r\u00E8gles \u00E9t\u00E9='1' et='2'><regle/><r\u00E8gle id='a'/>"
+             u"<Prereq/><Prereqs id='p'/><detection><expressions/><expression id='e'/></detection>"
+             u"</r\u00E8gles>");
     const Node root = document->DocumentElement();
     const struct {
         const char16_t* expression;

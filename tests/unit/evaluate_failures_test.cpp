@@ -1,6 +1,7 @@
 // How EvaluateRules ends when something below it fails in a way no rule describes: foreign
 // exceptions, bare status codes, exhausted memory, and hostile documents.
 #include "rules/kpxtarnruleproviderinterface.h"
+#include "support/evaluation.h"
 #include "support/failingallocation.h"
 #include "utility/platform/bstr.h"
 
@@ -16,7 +17,6 @@ namespace {
 
 using rules::RuleProvider;
 
-constexpr VARIANT_BOOL kUntouched = 0x5555;
 constexpr char16_t kInstallerRule[] =
     u"<ruleset><SmartMSIProductCode productCode='{6F1C2B7E-0D44-4C55-9E31-7A0B5D2C9E10}'/>"
     u"</ruleset>";
@@ -34,19 +34,6 @@ private:
     std::function<void()> fail_;
 };
 
-struct Outcome {
-    HRESULT hr;
-    VARIANT_BOOL result;
-};
-
-Outcome Evaluate(Machine& machine, std::u16string_view text) {
-    RuleProvider provider(machine);
-    const Bstr rule = Bstr::Copy(text);
-    VARIANT_BOOL result = kUntouched;
-    const HRESULT hr = provider.EvaluateRules(rule.Get(), &result);
-    return {hr, result};
-}
-
 TEST(EvaluateFailures, EveryKindOfThrowEndsAsAnHresult) {
     const struct {
         const char* name;
@@ -62,7 +49,7 @@ TEST(EvaluateFailures, EveryKindOfThrowEndsAsAnHresult) {
     };
     for (const auto& c : cases) {
         ThrowingMachine machine(c.fail);
-        const Outcome o = Evaluate(machine, kInstallerRule);
+        const DocumentOutcome o = EvaluateDocument(machine, kInstallerRule);
         EXPECT_EQ(o.hr, c.hr) << c.name;
         // Only a failure HRESULT forces the answer to false.
         EXPECT_EQ(o.result, c.hr < 0 ? VARIANT_FALSE : kUntouched) << c.name;
@@ -92,14 +79,13 @@ private:
 // E_OUTOFMEMORY and a false result, leaks nothing (LeakSanitizer checks at exit) and never
 // crashes.
 TEST(EvaluateFailures, ExhaustedMemoryAtEveryAllocation) {
-    class NoMachine final : public Machine {};
-    NoMachine machine;
+    Machine machine;
     const ParserAllocations parser;
     const std::u16string document =
         u"<doc><!-- c --><ruleset type='State'><Prereqs><SmartFileExpression/></Prereqs>"
         u"<SmartRegistryExpression><or><not><and/></not><SmartTargetsOfShortcuts/></or>"
         u"<Prereq><and/></Prereq></SmartRegistryExpression></ruleset></doc>";
-    const Outcome normal = Evaluate(machine, document);
+    const DocumentOutcome normal = EvaluateDocument(machine, document);
     ASSERT_EQ(normal.hr, S_OK);
     int failures = 0;
     for (long successes = 0; successes < 10000; ++successes) {
@@ -132,19 +118,17 @@ std::u16string Repeated(std::u16string_view piece, std::size_t totalChars) {
 }
 
 TEST(EvaluateFailures, FiftyMegabyteDocuments) {
-    class NoMachine final : public Machine {};
-    NoMachine machine;
+    Machine machine;
     constexpr std::size_t kChars = 25u << 20; // 50 MB of UTF-16
-    const Outcome garbage = Evaluate(machine, Repeated(u"not xml <<< &&& ", kChars));
-    EXPECT_EQ(garbage.hr, E_FAIL);
-    EXPECT_EQ(garbage.result, VARIANT_FALSE);
-    const Outcome huge = Evaluate(machine, u"<ruleset><!--" + Repeated(u"padding ", kChars) +
-                                               u"--><not><and/></not></ruleset>");
-    EXPECT_EQ(huge.hr, S_FALSE);
-    EXPECT_EQ(huge.result, VARIANT_FALSE);
-    const Outcome unclosed = Evaluate(machine, u"<ruleset>" + Repeated(u"<and>", kChars));
-    EXPECT_EQ(unclosed.hr, E_FAIL);
-    EXPECT_EQ(unclosed.result, VARIANT_FALSE);
+    const auto expect = [&](const std::u16string& document, HRESULT hr) {
+        const DocumentOutcome o = EvaluateDocument(machine, document);
+        EXPECT_EQ(o.hr, hr);
+        EXPECT_EQ(o.result, VARIANT_FALSE);
+    };
+    expect(Repeated(u"not xml <<< &&& ", kChars), E_FAIL);
+    expect(u"<ruleset><!--" + Repeated(u"padding ", kChars) + u"--><not><and/></not></ruleset>",
+           S_FALSE);
+    expect(u"<ruleset>" + Repeated(u"<and>", kChars), E_FAIL);
 }
 
 } // namespace

@@ -63,7 +63,7 @@ TEST(Format, IntegersFollowTheWindowsSizeRules) {
     }
 }
 
-TEST(Format, FlagsWidthAndPrecision) {
+TEST(Format, FlagsWidthPrecisionAndMissingOrUnknownPieces) {
     const struct {
         const char16_t* format;
         std::initializer_list<FormatArg> args;
@@ -86,6 +86,16 @@ TEST(Format, FlagsWidthAndPrecision) {
         {u"[%.*d]", {A(-1), A(3)}, u"[3]"},
         {u"[%.*d]", {A(4), A(3)}, u"[0003]"},
         {u"[%5%]", {}, u"[%]"},
+        // Missing arguments format as zero or empty.
+        {u"%d|%s|%c|%x|%.1f|%p", {}, u"0|||0|0.0|" + std::u16string(sizeof(void*) * 2, u'0')},
+        {u"%d %d %d", {A(1)}, u"1 0 0"},
+        {u"%*d", {}, u"0"},
+        // Unknown and incomplete directives stay as written; %n writes nothing.
+        {u"%q|%y", {A(1)}, u"%q|%y"},
+        {u"100%", {}, u"100%"},
+        {u"50%-5", {}, u"50%-5"},
+        {u"%n%d", {A(1), A(2)}, u"2"},
+        {u"\u00e9%\u00e9", {}, u"\u00e9%\u00e9"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Wide(c.format, c.args), c.expected)
@@ -203,21 +213,6 @@ TEST(Format, FloatingPoint) {
     }
     EXPECT_EQ(Wide(u"%.1f", {A(2)}), u"2.0");
     EXPECT_EQ(Wide(u"%.700f", {A(1.0)}, 1024).size(), 602u);
-}
-
-TEST(Format, MissingArgumentsFormatAsZeroOrEmpty) {
-    EXPECT_EQ(Wide(u"%d|%s|%c|%x|%.1f|%p", {}),
-              u"0|||0|0.0|" + std::u16string(sizeof(void*) * 2, u'0'));
-    EXPECT_EQ(Wide(u"%d %d %d", {A(1)}), u"1 0 0");
-    EXPECT_EQ(Wide(u"%*d", {}), u"0");
-}
-
-TEST(Format, UnknownAndIncompleteDirectivesStayAsWritten) {
-    EXPECT_EQ(Wide(u"%q|%y", {A(1)}), u"%q|%y");
-    EXPECT_EQ(Wide(u"100%", {}), u"100%");
-    EXPECT_EQ(Wide(u"50%-5", {}), u"50%-5");
-    EXPECT_EQ(Wide(u"%n%d", {A(1), A(2)}), u"2");
-    EXPECT_EQ(Wide(u"\u00e9%\u00e9", {}), u"\u00e9%\u00e9");
 }
 
 TEST(Format, OutputIsCutToTheCapacityAndTerminated) {

@@ -3,6 +3,7 @@
 #include "utility/log/comerror.h"
 #include "utility/log/report.h"
 #include "utility/platform/osdetector.h"
+#include "utility/text/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -108,43 +109,36 @@ TEST(OSDetectorConstruction, DetectsServerAndServerCore) {
     }
 }
 
+// On a workstation or a server (whose generation it chooses); only an unparsable one is
+// reported.
 TEST(OSDetectorConstruction, ReleaseIdChoosesTheServerGeneration) {
     const struct {
         std::optional<std::u16string> releaseId;
-        std::int32_t generation;
-        const char16_t* text;
+        std::int32_t generation; // of the server
+        bool warned;
     } cases[] = {
-        {u"1607", 29, u"1607"},   {u"1809", 30, u"1809"}, {u"2004", 30, u"2004"},
-        {u"1607a", 29, u"1607a"}, {u"abc", 27, u"abc"},   {std::nullopt, 27, u""},
+        {u"1607", 29, false},      {u"1809", 30, false}, {u"2004", 30, false},
+        {u"1607a", 29, false},     {u"abc", 27, true},   {u"", 27, true},
+        {std::nullopt, 27, false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.generation);
-        OSDetectorInputs inputs = Machine(10, 0, 14393, kProductServer);
-        inputs.releaseId = c.releaseId;
-        const OSDetector detector(inputs);
-        EXPECT_EQ(detector.OSGeneration(), c.generation);
-        EXPECT_EQ(detector.ReleaseIdText(), c.text);
-    }
-}
-
-TEST(OSDetectorConstruction, ReportsOnlyAnUnparsableReleaseId) {
-    const struct {
-        std::optional<std::u16string> releaseId;
-        std::size_t warnings;
-    } cases[] = {{u"abc", 1}, {u"", 1}, {u"2004", 0}, {u"1607a", 0}, {std::nullopt, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.warnings);
-        OSDetectorInputs inputs = Machine(10, 0, 19041, kWorkstation);
-        inputs.releaseId = c.releaseId;
-        const test::LogCapture log;
-        const OSDetector detector(inputs);
-        const std::vector<test::LogRecord> records = log.RecordsFrom("System");
-        ASSERT_EQ(records.size(), c.warnings);
-        if (c.warnings != 0) {
-            EXPECT_EQ(records[0].severity, CE_SEVERITY_WARNING);
-            EXPECT_EQ(records[0].message,
-                      "Failed to convert Release ID version from input string: '" +
-                          std::string(c.releaseId->begin(), c.releaseId->end()) + "'.");
+        for (const BYTE productType : {kWorkstation, kProductServer}) {
+            const std::u16string text = c.releaseId.value_or(u"");
+            SCOPED_TRACE(Utf16ToUtf8(text) + " on product type " + std::to_string(productType));
+            OSDetectorInputs inputs = Machine(10, 0, 14393, productType);
+            inputs.releaseId = c.releaseId;
+            const test::LogCapture log;
+            const OSDetector detector(inputs);
+            EXPECT_EQ(detector.OSGeneration(), productType == kWorkstation ? 28 : c.generation);
+            EXPECT_EQ(detector.ReleaseIdText(), text);
+            const std::vector<test::LogRecord> records = log.RecordsFrom("System");
+            ASSERT_EQ(records.size(), c.warned ? 1u : 0u);
+            if (c.warned) {
+                EXPECT_EQ(records[0].severity, CE_SEVERITY_WARNING);
+                EXPECT_EQ(records[0].message,
+                          "Failed to convert Release ID version from input string: '" +
+                              Utf16ToUtf8(text) + "'.");
+            }
         }
     }
 }

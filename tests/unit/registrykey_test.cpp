@@ -120,22 +120,22 @@ TEST_F(RegistryKeyTest, QueryStringReadsFirstInto512BytesAndRereadsAtTheReported
     }
 }
 
-TEST_F(RegistryKeyTest, QueryStringFailuresLeaveTheRegistryStatus) {
+TEST_F(RegistryKeyTest, FailuresLeaveTheRegistryStatus) {
     RegistryKey key = OpenTestKey();
     std::u16string text;
     EXPECT_FALSE(key.QueryString(u"Missing", text));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    DWORD number = 0;
+    EXPECT_FALSE(key.QueryDword(u"Missing", number));
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 
     RegistryKey closed(registry_);
     EXPECT_FALSE(closed.QueryString(u"Value", text));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-}
 
-TEST_F(RegistryKeyTest, FailedExpansionKeepsTheUnexpandedText) {
+    // A failed expansion keeps the unexpanded text.
     Set(REG_EXPAND_SZ, FakeRegistry::Text(u"%TARNDIR%\\x"));
     registry_.FailExpansion(ERROR_NOT_ENOUGH_MEMORY);
-    RegistryKey key = OpenTestKey();
-    std::u16string text;
     EXPECT_FALSE(key.QueryString(u"Value", text, 40));
     EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(text, u"%TARNDIR%\\x");
@@ -179,13 +179,6 @@ TEST_F(RegistryKeyTest, QueryDwordConvertsByType) {
             EXPECT_EQ(GetLastError(), c.error);
         }
     }
-}
-
-TEST_F(RegistryKeyTest, QueryDwordOfMissingValueFailsWithItsStatus) {
-    RegistryKey key = OpenTestKey();
-    DWORD number = 0;
-    EXPECT_FALSE(key.QueryDword(u"Missing", number));
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(RegistryKeyTest, QueryMultiStringSplitsAndAppends) {

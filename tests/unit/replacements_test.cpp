@@ -42,18 +42,15 @@ const SwapCase kSwapCases[] = {
     {"65535.65535.65535.65535", 0xFFFFFFFFu, 0xFFFFFFFFu, 65535, 65535},
 };
 
-class VersionSwap : public testing::TestWithParam<SwapCase> {};
-
-TEST_P(VersionSwap, GivesBuildAndRevision) {
-    const SwapCase& c = GetParam();
-    const VersionParts parts = SplitProductVersion(c.ms, c.ls);
-    EXPECT_EQ(parts.major, static_cast<int>(c.ms >> 16)) << c.version;
-    EXPECT_EQ(parts.minor, static_cast<int>(c.ms & 0xFFFF)) << c.version;
-    EXPECT_EQ(parts.build, c.build) << c.version;
-    EXPECT_EQ(parts.revision, c.revision) << c.version;
+TEST(VersionSwap, GivesBuildAndRevision) {
+    for (const SwapCase& c : kSwapCases) {
+        const VersionParts parts = SplitProductVersion(c.ms, c.ls);
+        EXPECT_EQ(parts.major, static_cast<int>(c.ms >> 16)) << c.version;
+        EXPECT_EQ(parts.minor, static_cast<int>(c.ms & 0xFFFF)) << c.version;
+        EXPECT_EQ(parts.build, c.build) << c.version;
+        EXPECT_EQ(parts.revision, c.revision) << c.version;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(ProductVersions, VersionSwap, testing::ValuesIn(kSwapCases));
 
 // A version resource made of a fixed version and a table of string values.
 class FakeVersionResource final : public VersionResource {
@@ -213,32 +210,23 @@ const FailureCase kFailureCases[] = {
     {u"NAME", 127},
 };
 
-class ReplacementFailure : public testing::TestWithParam<FailureCase> {};
-
-TEST_P(ReplacementFailure, IsReportedUnderItsPositionAndStops) {
-    const FailureCase& c = GetParam();
-    const LogCapture capture;
-    FakeModuleFile module;
-    RecordingSink sink;
-    sink.failAt = c.name;
-    EXPECT_EQ(AddModuleReplacements(module, sink), E_OUTOFMEMORY);
-
+TEST(ModuleReplacements, FailureIsReportedUnderItsPositionAndStops) {
     std::vector<std::u16string> before;
-    for (const auto& [name, value] : kAllValues) {
-        if (name == c.name) {
-            break;
-        }
-        before.push_back(name);
+    for (const FailureCase& c : kFailureCases) {
+        const LogCapture capture;
+        FakeModuleFile module;
+        RecordingSink sink;
+        sink.failAt = c.name;
+        EXPECT_EQ(AddModuleReplacements(module, sink), E_OUTOFMEMORY);
+        EXPECT_EQ(sink.Names(), before);
+        const std::vector<LogRecord> records = capture.Records();
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].source, "kpxversionrc(" + std::to_string(c.line) + ")");
+        EXPECT_EQ(records[0].message, "FAILED_RETURN 8007000e");
+        EXPECT_EQ(records[0].severity, 2u);
+        before.push_back(c.name);
     }
-    EXPECT_EQ(sink.Names(), before);
-    const std::vector<LogRecord> records = capture.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].source, "kpxversionrc(" + std::to_string(c.line) + ")");
-    EXPECT_EQ(records[0].message, "FAILED_RETURN 8007000e");
-    EXPECT_EQ(records[0].severity, 2u);
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, ReplacementFailure, testing::ValuesIn(kFailureCases));
 
 TEST(ModuleReplacements, ShortPathFailureIsReportedAsItsValue) {
     const LogCapture capture;
@@ -279,17 +267,14 @@ const DescriptionCase kDescriptionCases[] = {
     {"nothing found", {{0x0407, 0x04E4}}, {}, u""},
 };
 
-class Description : public testing::TestWithParam<DescriptionCase> {};
-
-TEST_P(Description, IsLookedUpInOrder) {
-    const DescriptionCase& c = GetParam();
-    FakeVersionResource resource;
-    resource.translations = c.translations;
-    resource.strings = c.strings;
-    EXPECT_EQ(FileDescription(resource), c.expected) << c.name;
+TEST(Description, IsLookedUpInOrder) {
+    for (const DescriptionCase& c : kDescriptionCases) {
+        FakeVersionResource resource;
+        resource.translations = c.translations;
+        resource.strings = c.strings;
+        EXPECT_EQ(FileDescription(resource), c.expected) << c.name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Lookups, Description, testing::ValuesIn(kDescriptionCases));
 
 struct ExpandCase {
     const char16_t* text;

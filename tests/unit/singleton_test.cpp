@@ -152,40 +152,15 @@ void Use() {
     std::_Exit(0);
 }
 
-void UnloadAfterPriorities() {
-    Use<'a', 254>();
-    Use<'b', 255>();
-    Use<'c', 4095>();
-    Use<'d', 255>();
-    Use<'e', 65535>();
-    Use<'f', 254>();
-    order.clear();
-    DestroySingletons();
-    ExitReporting("order " + order);
-}
-
-TEST(SingletonTDeathTest, UnloadDestroysByPriorityThenRegistrationReversed) {
-    EXPECT_EXIT(UnloadAfterPriorities(), ::testing::ExitedWithCode(0), "order ~e~c~d~b~f~a$");
-}
-
+// Its constructor needs another singleton of the same priority, which is thus registered
+// first and destroyed after it.
 struct NeedsInner {
-    NeedsInner() {
-        Use<'i', 255>();
-        order += "+o";
-    }
+    NeedsInner() { Use<'i', 255>(); }
     ~NeedsInner() { order += "~o"; }
 };
 
-void UnloadAfterNestedCreation() {
-    SingletonT<NeedsInner, 255>::Instance();
-    DestroySingletons();
-    ExitReporting("order " + order);
-}
-
-TEST(SingletonTDeathTest, SingletonUsedByAConstructorIsDestroyedAfterItsUser) {
-    EXPECT_EXIT(UnloadAfterNestedCreation(), ::testing::ExitedWithCode(0), "order \\+i\\+o~o~i$");
-}
-
+// Its destruction needs a singleton not created before, destroyed in a following pass (after
+// singletons of lower priority).
 struct CreatesDuringUnload {
     ~CreatesDuringUnload() {
         order += "~u";
@@ -193,18 +168,25 @@ struct CreatesDuringUnload {
     }
 };
 
-void UnloadCreatingAnotherSingleton() {
+void UnloadInOrder() {
+    Use<'a', 254>();
+    Use<'b', 255>();
+    Use<'c', 4095>();
+    SingletonT<NeedsInner, 255>::Instance();
+    Use<'e', 65535>();
+    SingletonT<CreatesDuringUnload, 300>::Instance();
+    Use<'f', 254>();
     Use<'x', 50>();
-    SingletonT<CreatesDuringUnload, 200>::Instance();
     order.clear();
     DestroySingletons();
-    const bool unloadingThreadKnown = UnloadThreadId() != 0;
-    ExitReporting("order " + order + (unloadingThreadKnown ? " thread" : ""));
+    ExitReporting("order " + order + (UnloadThreadId() != 0 ? " thread" : ""));
 }
 
-TEST(SingletonTDeathTest, DestroyFunctionMayCreateASingletonDestroyedInTheNextPass) {
-    EXPECT_EXIT(UnloadCreatingAnotherSingleton(), ::testing::ExitedWithCode(0),
-                "order ~u\\+n~x~n thread$");
+// By descending priority, equal ones in reverse registration order, then the next pass; the
+// unloading thread is known.
+TEST(SingletonTDeathTest, UnloadDestroysByPriorityThenRegistrationReversedThenInPasses) {
+    EXPECT_EXIT(UnloadInOrder(), ::testing::ExitedWithCode(0),
+                "order ~e~c~u\\+n~o~i~b~f~a~x~n thread$");
 }
 
 void UseAfterDestruction() {

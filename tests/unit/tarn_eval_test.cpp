@@ -1,5 +1,5 @@
 // tarn-eval's portable half: decoding, arguments, output lines, exit status, and the whole run
-// over real files and a scripted evaluator.
+// over real files and a scripted evaluator, linked in or made once the arguments are known.
 #include "tarn-eval/decode.h"
 #include "tarn-eval/options.h"
 #include "tarn-eval/report_line.h"
@@ -59,35 +59,45 @@ TEST(TarnEvalDecode, Table) {
 struct ArgumentsCase {
     const char* name;
     std::vector<std::string> args;
-    bool help;
-    std::vector<std::string> documents;
     const char* errorPart; // empty when the arguments are valid
+    std::vector<std::string> documents;
+    const char* dll = "";
+    bool help = false;
 };
 
 TEST(TarnEvalArguments, Table) {
     const ArgumentsCase cases[] = {
-        {"nothing", {}, false, {}, "no rule document"},
-        {"files in order", {"b.xml", "a.xml"}, false, {"b.xml", "a.xml"}, ""},
-        {"standard input", {"-"}, false, {"-"}, ""},
-        {"standard input once", {"-", "a.xml", "-"}, false, {}, "only once"},
-        {"--help", {"--help"}, true, {}, ""},
-        {"-h", {"-h"}, true, {}, ""},
-        {"help with files", {"a.xml", "--help"}, true, {"a.xml"}, ""},
-        {"unknown long option", {"--verbose", "a.xml"}, false, {}, "unknown option '--verbose'"},
-        {"unknown short option", {"-x"}, false, {}, "unknown option '-x'"},
-        {"-- ends options", {"--", "--help", "-x"}, false, {"--help", "-x"}, ""},
-        {"-- then standard input", {"--", "-"}, false, {"-"}, ""},
-        {"only --", {"--"}, false, {}, "no rule document"},
+        {"nothing", {}, "no rule document", {}},
+        {"files in order", {"b.xml", "a.xml"}, "", {"b.xml", "a.xml"}},
+        {"standard input", {"-"}, "", {"-"}},
+        {"standard input once", {"-", "a.xml", "-"}, "only once", {}},
+        {"--help", {"--help"}, "", {}, "", true},
+        {"-h", {"-h"}, "", {}, "", true},
+        {"help with files", {"a.xml", "--help"}, "", {"a.xml"}, "", true},
+        {"unknown long option", {"--verbose", "a.xml"}, "unknown option '--verbose'", {}},
+        {"unknown short option", {"-x"}, "unknown option '-x'", {}},
+        {"-- ends options", {"--", "--help", "-x"}, "", {"--help", "-x"}},
+        {"-- then standard input", {"--", "-"}, "", {"-"}},
+        {"only --", {"--"}, "no rule document", {}},
+        {"--dll before files", {"--dll", "C:\\p\\x.dll", "a.xml"}, "", {"a.xml"}, "C:\\p\\x.dll"},
+        {"--dll amid files", {"a.xml", "--dll", "x.dll", "b.xml"}, "", {"a.xml", "b.xml"}, "x.dll"},
+        {"--dll path like an option", {"--dll", "-odd.dll", "a.xml"}, "", {"a.xml"}, "-odd.dll"},
+        {"--dll without a path", {"a.xml", "--dll"}, "--dll needs the path", {}},
+        {"--dll with an empty path", {"--dll", "", "a.xml"}, "--dll needs the path", {}},
+        {"--dll twice", {"--dll", "x.dll", "--dll", "y.dll", "a.xml"}, "more than once", {}},
+        {"--dll after --", {"--", "--dll", "x.dll"}, "", {"--dll", "x.dll"}},
     };
     for (const ArgumentsCase& c : cases) {
         const Options options = ParseArguments(c.args);
-        EXPECT_EQ(options.error.find(c.errorPart) != std::string::npos && !options.error.empty(),
-                  *c.errorPart != '\0')
-            << c.name << ": " << options.error;
-        if (*c.errorPart == '\0') {
-            EXPECT_EQ(options.help, c.help) << c.name;
-            EXPECT_EQ(options.documents, c.documents) << c.name;
+        if (*c.errorPart != '\0') {
+            EXPECT_NE(options.error.find(c.errorPart), std::string::npos)
+                << c.name << ": " << options.error;
+            continue;
         }
+        EXPECT_EQ(options.error, "") << c.name;
+        EXPECT_EQ(options.help, c.help) << c.name;
+        EXPECT_EQ(options.dll, c.dll) << c.name;
+        EXPECT_EQ(options.documents, c.documents) << c.name;
     }
 }
 
@@ -125,16 +135,31 @@ TEST(TarnEvalOutput, LinesAndExitStatus) {
     }
 }
 
-// Answers by document text and records what it was asked.
-class ScriptedEvaluator final : public Evaluator {
+// Answers by document text and records what it was asked. As a source it hands itself
+// out, or refuses, and remembers the options it was opened with.
+class ScriptedEvaluator final : public Evaluator, public EvaluatorSource {
 public:
-    std::map<std::u16string, Evaluation> answers;
+    std::map<std::u16string, Evaluation> answers{{u"<holds/>", {S_OK, VARIANT_TRUE}},
+                                                 {u"<fails/>", {S_FALSE, VARIANT_FALSE}},
+                                                 {u"<untouched/>", {S_OK, kUnsetResult}}};
     std::vector<std::u16string> asked;
+    bool refuse = false;
+    int opened = 0;
+    std::string dll;
 
     Evaluation Evaluate(std::u16string_view document) noexcept override {
         asked.emplace_back(document);
         const auto found = answers.find(std::u16string(document));
         return found != answers.end() ? found->second : Evaluation{E_FAIL, VARIANT_FALSE};
+    }
+    Evaluator* Open(const Options& options, std::ostream& err) override {
+        ++opened;
+        dll = options.dll;
+        if (refuse) {
+            err << "tarn-eval: no provider\n";
+            return nullptr;
+        }
+        return this;
     }
 };
 
@@ -147,9 +172,6 @@ protected:
                   ("tarn-eval-test-"s + info->name() + "-" + std::to_string(::getpid()));
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
-        evaluator_.answers[u"<holds/>"] = {S_OK, VARIANT_TRUE};
-        evaluator_.answers[u"<fails/>"] = {S_FALSE, VARIANT_FALSE};
-        evaluator_.answers[u"<untouched/>"] = {S_OK, kUnsetResult};
     }
     void TearDown() override { std::filesystem::remove_all(folder_); }
 
@@ -159,9 +181,13 @@ protected:
         return path.string();
     }
 
-    int Run(std::vector<std::string> args, const std::string& input = "") {
+    // The tool over the evaluator itself, or with `asSource` over it as a source.
+    int Run(std::vector<std::string> args, const std::string& input = "", bool asSource = false) {
         std::istringstream in(input);
-        return RunTool(args, evaluator_, {in, out_, err_});
+        out_.str("");
+        err_.str("");
+        return asSource ? RunTool(args, static_cast<EvaluatorSource&>(evaluator_), {in, out_, err_})
+                        : RunTool(args, static_cast<Evaluator&>(evaluator_), {in, out_, err_});
     }
 
     std::filesystem::path folder_;
@@ -176,28 +202,22 @@ TEST_F(TarnEvalRun, OneLinePerDocumentInArgumentOrder) {
     EXPECT_EQ(Run({b, a}), kSomeDocumentDoesNotHold);
     EXPECT_EQ(out_.str(), b + "\t0x00000000\tTRUE\n" + a + "\t0x00000001\tFALSE\n");
     EXPECT_EQ(err_.str(), "");
+    // An unset result does not hold, nor does an empty document, which is evaluated too.
+    const std::string u = Write("u.xml", "<untouched/>");
+    EXPECT_EQ(Run({u}), kSomeDocumentDoesNotHold);
+    EXPECT_EQ(out_.str(), u + "\t0x00000000\tUNSET\n");
+    EXPECT_EQ(Run({Write("empty.xml", "")}), kSomeDocumentDoesNotHold);
+    EXPECT_EQ(evaluator_.asked,
+              (std::vector<std::u16string>{u"<holds/>", u"<fails/>", u"<untouched/>", u""}));
 }
 
-TEST_F(TarnEvalRun, EveryDocumentHolds) {
+TEST_F(TarnEvalRun, EveryDocumentHoldsStandardInputIncluded) {
     const std::string a = Write("a.xml", "<holds/>");
     const std::string b = Write("b.xml", "\xFE\xFF\0<\0h\0o\0l\0d\0s\0/\0>"s);
-    EXPECT_EQ(Run({a, b}), kEveryDocumentHolds);
-    EXPECT_EQ(evaluator_.asked, (std::vector<std::u16string>{u"<holds/>", u"<holds/>"}));
-}
-
-TEST_F(TarnEvalRun, UnsetResultDoesNotHold) {
-    EXPECT_EQ(Run({Write("u.xml", "<untouched/>")}), kSomeDocumentDoesNotHold);
-    EXPECT_NE(out_.str().find("\tUNSET\n"), std::string::npos);
-}
-
-TEST_F(TarnEvalRun, StandardInputIsReadAsBytes) {
-    EXPECT_EQ(Run({"-"}, "\xFF\xFE<\0h\0o\0l\0d\0s\0/\0>\0"s), kEveryDocumentHolds);
-    EXPECT_EQ(out_.str(), "-\t0x00000000\tTRUE\n");
-}
-
-TEST_F(TarnEvalRun, EmptyDocumentIsEvaluated) {
-    EXPECT_EQ(Run({Write("empty.xml", "")}), kSomeDocumentDoesNotHold);
-    EXPECT_EQ(evaluator_.asked, std::vector<std::u16string>{u""});
+    EXPECT_EQ(Run({a, "-", b}, "\xFF\xFE<\0h\0o\0l\0d\0s\0/\0>\0"s), kEveryDocumentHolds);
+    EXPECT_EQ(out_.str(),
+              a + "\t0x00000000\tTRUE\n-\t0x00000000\tTRUE\n" + b + "\t0x00000000\tTRUE\n");
+    EXPECT_EQ(evaluator_.asked, std::vector<std::u16string>(3, u"<holds/>"));
 }
 
 TEST_F(TarnEvalRun, UnreadableDocumentsAreReportedAndSkipped) {
@@ -226,6 +246,32 @@ TEST_F(TarnEvalRun, HelpPrintsUsageOnly) {
     EXPECT_EQ(Run({"--help", Write("a.xml", "<fails/>")}), kEveryDocumentHolds);
     EXPECT_EQ(out_.str(), UsageText());
     EXPECT_TRUE(evaluator_.asked.empty());
+}
+
+TEST_F(TarnEvalRun, SourceIsOpenedOnceWithTheOptions) {
+    EXPECT_EQ(Run({"--dll", "x.dll", "-", "--"}, "<holds/>", true), kEveryDocumentHolds);
+    EXPECT_EQ(evaluator_.opened, 1);
+    EXPECT_EQ(evaluator_.dll, "x.dll");
+    EXPECT_EQ(evaluator_.asked.size(), 1u);
+    EXPECT_EQ(out_.str(), "-\t0x00000000\tTRUE\n");
+}
+
+TEST_F(TarnEvalRun, NoProviderEvaluatesNothingAndHelpOrUsageErrorsNeedNone) {
+    evaluator_.refuse = true;
+    EXPECT_EQ(Run({"--help"}, "", true), kEveryDocumentHolds);
+    EXPECT_EQ(Run({"--dll"}, "", true), kUsageOrInputError);
+    EXPECT_EQ(evaluator_.opened, 0);
+    EXPECT_EQ(Run({"-"}, "<holds/>", true), kUsageOrInputError);
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(), "tarn-eval: no provider\n");
+    EXPECT_TRUE(evaluator_.asked.empty());
+}
+
+TEST_F(TarnEvalRun, LinkedProviderRefusesADll) {
+    EXPECT_EQ(Run({"--dll", "x.dll", "-"}, "<holds/>"), kUsageOrInputError);
+    EXPECT_NE(err_.str().find("--dll"), std::string::npos) << err_.str();
+    EXPECT_TRUE(evaluator_.asked.empty());
+    EXPECT_EQ(Run({"-"}, "<holds/>"), kEveryDocumentHolds);
 }
 
 } // namespace

@@ -168,24 +168,21 @@ TEST_F(WindowsInstallerRules, UpgradeFamilyVersionRanges) {
         {kFamily, u"Comparison='HIGHER' version='3.1.0.0'", S_FALSE, kNoneFound},
         {AsciiToLower(kFamily), u"Comparison='HIGHER' version='0'", S_OK, Found("2.0.0", kOld)},
         {kNeverFamily, u"Comparison='HIGHER' version='0'", S_FALSE, kNoneFound},
-        // An unknown comparison name goes unnoticed while nothing is found.
+        // An unknown comparison name goes unnoticed while nothing is found, and raises once a
+        // product is.
         {kNeverFamily, u"Comparison='EQUAL' version='1'", S_FALSE, kNoneFound},
+        {kFamily, u"Comparison='EQUAL' version='1'", E_FAIL, ""},
     };
     for (const auto& c : cases) {
         const LogSince log;
         const test::Answer answer = Evaluate(FamilyRule(c.family, c.condition));
         EXPECT_EQ(answer.hr, c.hr) << U8(c.condition);
-        EXPECT_EQ(log.From("SmartMSIUpgradeCode"), std::vector<std::string>{c.trace})
+        EXPECT_EQ(answer.result, c.hr == S_OK ? VARIANT_TRUE : VARIANT_FALSE);
+        EXPECT_EQ(log.From("SmartMSIUpgradeCode"),
+                  c.trace.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.trace})
             << U8(c.condition);
         EXPECT_TRUE(log.From("EvaluateExpression msiUpgradeCode").empty()) << U8(c.condition);
     }
-    EXPECT_FALSE(MsiLoaded());
-}
-
-TEST_F(WindowsInstallerRules, UnknownComparisonRaisesOnceAProductIsFound) {
-    const test::Answer answer = Evaluate(FamilyRule(kFamily, u"Comparison='EQUAL' version='1'"));
-    EXPECT_EQ(answer.hr, E_FAIL);
-    EXPECT_EQ(answer.result, VARIANT_FALSE);
     EXPECT_FALSE(MsiLoaded());
 }
 

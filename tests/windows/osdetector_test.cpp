@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -76,13 +77,11 @@ TEST(LiveOSDetector, AnswersFollowTheVersionAProgramSees) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::map<std::string, std::string> answers;
+        std::optional<AppVersion> version;
         if (c.appVersion != nullptr) {
-            const AppVersion version(c.program, c.appVersion);
-            answers = Probe(c.program);
-        } else {
-            answers = Probe(c.program);
+            version.emplace(c.program, c.appVersion);
         }
+        std::map<std::string, std::string> answers = Probe(c.program);
         EXPECT_THAT(answers["version"], StartsWith(c.version));
         EXPECT_EQ(answers["generation"], c.generation);
         EXPECT_EQ(answers["nt"], "1");

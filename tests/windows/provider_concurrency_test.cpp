@@ -1,14 +1,13 @@
 // The registered class created through COM and called on many threads at once: every corpus
 // document gives exactly its sequential answer, on one shared object and on one object per
 // thread; afterwards every object is gone and the DLL may be unloaded.
+#include "common/logrecords.h"
 #include "support/provider.h"
 
 #include "tarn-eval/decode.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,22 +24,16 @@ struct Document {
     std::wstring text;
 };
 
-std::string ReadBytes(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 std::vector<Document> CorpusDocuments() {
-    const std::wstring corpus = WindowsPath(TARN_SOURCE_DIR "/tests/corpus") + L"\\";
-    std::istringstream listing(ReadBytes(corpus + L"expected.tsv"));
+    const std::string corpus = "Z:" TARN_SOURCE_DIR "/tests/corpus/"; // as Wine shows it
+    std::istringstream listing(ReadFileBytes(corpus + "expected.tsv"));
     std::vector<Document> documents;
     for (std::string line; std::getline(listing, line);) {
         const std::string name = line.substr(0, line.find('\t'));
         if (name.empty()) {
             continue;
         }
-        const eval::DecodedText decoded =
-            eval::DecodeDocument(ReadBytes(corpus + std::wstring(name.begin(), name.end())));
+        const eval::DecodedText decoded = eval::DecodeDocument(ReadFileBytes(corpus + name));
         if (decoded.ok) {
             documents.push_back({name, std::wstring(decoded.text.begin(), decoded.text.end())});
         }

@@ -1,5 +1,6 @@
 // regsvr32 and regsvr32 /u with the real DLL, read back from the registry of the test prefix.
 // Runs with the component registered (fixture provider_registered) and leaves it registered.
+#include "support/childprocess.h"
 #include "support/provider.h"
 
 #include <gtest/gtest.h>
@@ -48,8 +49,9 @@ std::vector<std::pair<std::wstring, Lines>> ExpectedTrees() {
 }
 
 DWORD Regsvr32(const wchar_t* options) {
-    return RunCommand(std::wstring(L"regsvr32.exe /s ") + options + L"\"" + ProviderDllPath() +
-                      L"\"");
+    return RunProgram(L"regsvr32.exe /s " + std::wstring(options) + L"\"" + ProviderDllPath() +
+                      L"\"")
+        .exitCode;
 }
 
 std::wstring AgentInterfaceLibrary() {

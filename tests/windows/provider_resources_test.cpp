@@ -43,7 +43,9 @@ private:
     TYPEATTR* attr_ = nullptr;
 };
 
-TEST(ProviderTypeLibrary, IsEmbeddedWithItsIdentity) {
+// The coclass's interface is found through the agent's library, registered by the fixture
+// provider_agent_typelib.
+TEST(ProviderTypeLibrary, HoldsTheCoclassImplementingTheAgentInterface) {
     ComPtr<ITypeLib> library = LoadLibraryFile(ProviderDllPath());
     ASSERT_TRUE(library);
     TLIBATTR* attr = nullptr;
@@ -53,54 +55,44 @@ TEST(ProviderTypeLibrary, IsEmbeddedWithItsIdentity) {
     EXPECT_EQ(attr->wMinorVerNum, 0);
     EXPECT_EQ(attr->syskind, kThisSyskind);
     library->ReleaseTLibAttr(attr);
-
     Bstr name;
     Bstr doc;
     ASSERT_EQ(library->GetDocumentation(-1, name.Out(), doc.Out(), nullptr, nullptr), S_OK);
     EXPECT_EQ(name.View(), u"KpxTarnRuleProviderLib");
     EXPECT_EQ(doc.View(), u"KpxTarnRuleProvider 1.0 Type Library");
-}
 
-TEST(ProviderTypeLibrary, HoldsTheCoclassAndNotTheAgentInterface) {
-    ComPtr<ITypeLib> library = LoadLibraryFile(ProviderDllPath());
-    ASSERT_TRUE(library);
     EXPECT_EQ(library->GetTypeInfoCount(), 1u);
     ComPtr<ITypeInfo> coclass;
     ASSERT_EQ(library->GetTypeInfoOfGuid(kProviderClassId, coclass.Out()), S_OK);
     EXPECT_EQ(Documentation(coclass.Get(), MEMBERID_NIL, false), u"KpxTarnRuleProvider");
     EXPECT_EQ(Documentation(coclass.Get(), MEMBERID_NIL, true),
               u"Orvanta Tarn Inventory Rule Provider Class");
-    const TypeAttrOf attr(coclass.Get());
-    EXPECT_EQ(attr->typekind, TKIND_COCLASS);
-    EXPECT_EQ(attr->cImplTypes, 1);
-    EXPECT_NE(attr->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
+    {
+        const TypeAttrOf coclassAttr(coclass.Get());
+        EXPECT_EQ(coclassAttr->typekind, TKIND_COCLASS);
+        EXPECT_EQ(coclassAttr->cImplTypes, 1);
+        EXPECT_NE(coclassAttr->wTypeFlags & TYPEFLAG_FCANCREATE, 0);
+    }
     INT flags = 0;
     ASSERT_EQ(coclass->GetImplTypeFlags(0, &flags), S_OK);
     EXPECT_EQ(flags, IMPLTYPEFLAG_FDEFAULT);
-
     ComPtr<ITypeInfo> defined;
     EXPECT_EQ(library->GetTypeInfoOfGuid(kInventoryRuleProviderId, defined.Out()),
-              TYPE_E_ELEMENTNOTFOUND);
-}
+              TYPE_E_ELEMENTNOTFOUND)
+        << "the agent's interface is referred to, not defined";
 
-// Needs the agent's library registered (fixture provider_agent_typelib).
-TEST(ProviderTypeLibrary, CoclassImplementsTheAgentInterface) {
-    ComPtr<ITypeLib> library = LoadLibraryFile(ProviderDllPath());
-    ASSERT_TRUE(library);
-    ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(kProviderClassId, coclass.Out()), S_OK);
     HREFTYPE reference = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(0, &reference), S_OK);
     ComPtr<ITypeInfo> implemented;
     ASSERT_EQ(coclass->GetRefTypeInfo(reference, implemented.Out()), S_OK);
-    const TypeAttrOf attr(implemented.Get());
-    EXPECT_TRUE(IsEqualGUID(attr->guid, kInventoryRuleProviderId));
+    const TypeAttrOf implementedAttr(implemented.Get());
+    EXPECT_TRUE(IsEqualGUID(implementedAttr->guid, kInventoryRuleProviderId));
     ComPtr<ITypeLib> container;
     UINT index = 0;
     ASSERT_EQ(implemented->GetContainingTypeLib(container.Out(), &index), S_OK);
-    Bstr name;
-    container->GetDocumentation(-1, name.Out(), nullptr, nullptr, nullptr);
-    EXPECT_EQ(name.View(), u"InventoryRuleAgentLib");
+    Bstr containerName;
+    container->GetDocumentation(-1, containerName.Out(), nullptr, nullptr, nullptr);
+    EXPECT_EQ(containerName.View(), u"InventoryRuleAgentLib");
 }
 
 TEST(AgentTypeLibrary, DeclaresTheDualInterfaceWithTwoSlots) {
@@ -157,13 +149,10 @@ protected:
     HMODULE module_ = nullptr;
 };
 
-TEST_F(ProviderResources, ProjectNameString) {
-    wchar_t text[64] = {};
-    ASSERT_GT(LoadStringW(module_, 100, text, 64), 0);
-    EXPECT_STREQ(text, L"KpxTarnRuleProvider");
-}
-
-TEST_F(ProviderResources, TypeLibraryAndManifest) {
+TEST_F(ProviderResources, ProjectNameTypeLibraryAndManifest) {
+    wchar_t name[64] = {};
+    ASSERT_GT(LoadStringW(module_, 100, name, 64), 0);
+    EXPECT_STREQ(name, L"KpxTarnRuleProvider");
     EXPECT_NE(FindResourceW(module_, MAKEINTRESOURCEW(1), L"TYPELIB"), nullptr);
     const HRSRC manifest = FindResourceW(module_, MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24));
     ASSERT_NE(manifest, nullptr);

@@ -9,7 +9,8 @@ namespace {
 thread_local long remaining = -1;
 thread_local bool failed = false;
 
-void* Allocate(std::size_t size) {
+// Counts one allocation, throwing when it is the one to fail.
+void Permit() {
     if (remaining == 0) {
         failed = true;
         throw std::bad_alloc();
@@ -17,20 +18,26 @@ void* Allocate(std::size_t size) {
     if (remaining > 0) {
         --remaining;
     }
+}
+
+void* Allocate(std::size_t size) {
+    Permit();
     if (void* p = std::malloc(size == 0 ? 1 : size)) {
         return p;
     }
     throw std::bad_alloc();
 }
 
+void* AllocateOrNull(std::size_t size) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
-    if (remaining == 0) {
-        failed = true;
-        throw std::bad_alloc();
-    }
-    if (remaining > 0) {
-        --remaining;
-    }
+    Permit();
     const auto align = static_cast<std::size_t>(alignment);
     const std::size_t rounded = (size + align - 1) / align * align;
     if (void* p = std::aligned_alloc(align, rounded == 0 ? align : rounded)) {
@@ -70,18 +77,10 @@ void* operator new[](std::size_t size, std::align_val_t a) {
     return AllocateAligned(size, a);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
+    return AllocateOrNull(size);
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
+    return AllocateOrNull(size);
 }
 void operator delete(void* p) noexcept {
     std::free(p);

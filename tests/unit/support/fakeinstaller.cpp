@@ -11,6 +11,7 @@ namespace tarn::test {
 
 namespace {
 
+constexpr UINT kErrorUnknownProperty = 1608;
 constexpr UINT kErrorFunctionFailed = 1627;
 constexpr int kInstallStateUnknown = -1;
 // Written over every promised character before an answer, so that an undersized buffer is hit.
@@ -60,8 +61,7 @@ UINT CopyOut(std::u16string_view text, char16_t* value, DWORD* count) {
     return length < capacity ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 
-} // namespace
-
+// Whether `text` is a braced GUID as the installer writes it.
 bool IsBracedGuid(std::u16string_view text) noexcept {
     if (text.size() != 38 || text.front() != u'{' || text.back() != u'}') {
         return false;
@@ -74,6 +74,8 @@ bool IsBracedGuid(std::u16string_view text) noexcept {
     }
     return true;
 }
+
+} // namespace
 
 class FakeInstaller::Library final : public InstallerLibrary {
 public:

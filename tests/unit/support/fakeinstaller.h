@@ -17,8 +17,6 @@
 
 namespace tarn::test {
 
-inline constexpr UINT kErrorUnknownProperty = 1608;
-
 // One call that a loaded library received.
 struct InstallerCall {
     std::string function;
@@ -97,8 +95,5 @@ private:
     int loaded_ = 0;
     std::vector<std::string> violations_;
 };
-
-// Whether `text` is a braced GUID as the installer writes it.
-bool IsBracedGuid(std::u16string_view text) noexcept;
 
 } // namespace tarn::test

@@ -86,6 +86,10 @@ std::wstring ProgramDirectory() {
 }
 
 ChildRun RunBeside(const std::wstring& program, const std::wstring& arguments) {
+    return RunProgram(CommandLine(program, arguments));
+}
+
+ChildRun RunProgram(std::wstring commandLine) {
     const Handle output(OutputFile());
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -93,10 +97,9 @@ ChildRun RunBeside(const std::wstring& program, const std::wstring& arguments) {
     startup.hStdOutput = output.Get();
     startup.hStdError = output.Get();
     PROCESS_INFORMATION info = {};
-    std::wstring commandLine = CommandLine(program, arguments);
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &info)) {
-        throw std::runtime_error("cannot start the child process");
+        throw std::runtime_error("cannot start a program, error " + std::to_string(GetLastError()));
     }
     const Handle process(info.hProcess);
     const Handle thread(info.hThread);

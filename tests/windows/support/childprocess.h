@@ -1,4 +1,4 @@
-// Running the helper programs that are built beside the Windows test executables.
+// Running programs: those of the system, and the helpers built beside the test executables.
 #pragma once
 
 #include <windows.h>
@@ -16,6 +16,8 @@ struct ChildRun {
     std::string output; // standard output and standard error together
 };
 
+// Runs a command line (a program of the system, such as regsvr32) and waits for it.
+ChildRun RunProgram(std::wstring commandLine);
 // Runs `program` from ProgramDirectory() with `arguments` and waits for it.
 ChildRun RunBeside(const std::wstring& program, const std::wstring& arguments);
 

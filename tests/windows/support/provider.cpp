@@ -1,6 +1,7 @@
 #include "support/provider.h"
 
 #include "utility/platform/bstr.h"
+#include "utility/platform/registrykey.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -12,25 +13,6 @@
 namespace tarn::test {
 
 namespace {
-
-class RegistryHandle {
-public:
-    RegistryHandle() noexcept = default;
-    RegistryHandle(const RegistryHandle&) = delete;
-    RegistryHandle& operator=(const RegistryHandle&) = delete;
-    ~RegistryHandle() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-    }
-    bool Open(HKEY root, const std::wstring& path) {
-        return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key_) == ERROR_SUCCESS;
-    }
-    HKEY Get() const noexcept { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 std::wstring ValueText(DWORD type, const std::vector<BYTE>& data, DWORD size) {
     if (type == REG_SZ || type == REG_EXPAND_SZ) {
@@ -60,9 +42,13 @@ void AddValues(HKEY key, const std::wstring& path, std::vector<std::wstring>& li
     }
 }
 
+bool Open(RegistryKey& key, HKEY root, const std::wstring& path) {
+    return key.Open(root, U16(path.c_str()), KEY_READ);
+}
+
 void AddTree(HKEY root, const std::wstring& path, std::vector<std::wstring>& lines) {
-    RegistryHandle key;
-    if (!key.Open(root, path)) {
+    RegistryKey key;
+    if (!Open(key, root, path)) {
         return;
     }
     lines.push_back(path);
@@ -149,25 +135,8 @@ std::vector<std::wstring> RegistryTree(HKEY root, const std::wstring& key) {
 }
 
 bool KeyExists(HKEY root, const std::wstring& key) {
-    RegistryHandle handle;
-    return handle.Open(root, key);
-}
-
-DWORD RunCommand(const std::wstring& commandLine) {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        throw std::runtime_error("cannot start a program, error " + std::to_string(GetLastError()));
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return exitCode;
+    RegistryKey handle;
+    return Open(handle, root, key);
 }
 
 Answer Evaluate(IInventoryRuleProvider* provider, const std::wstring& document) {

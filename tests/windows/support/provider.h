@@ -1,5 +1,5 @@
 // The component as the Windows tests meet it: its build output, its exports called directly,
-// COM in the multithreaded apartment, registry snapshots, and running system programs.
+// COM in the multithreaded apartment, and registry snapshots.
 #pragma once
 
 #include "utility/platform/comptr.h"
@@ -62,9 +62,6 @@ public:
 // key relative to `root`), sorted; empty when the key does not exist.
 std::vector<std::wstring> RegistryTree(HKEY root, const std::wstring& key);
 bool KeyExists(HKEY root, const std::wstring& key);
-
-// Runs a command line (a program of the system, such as regsvr32) and returns its exit code.
-DWORD RunCommand(const std::wstring& commandLine);
 
 // The HRESULT and answer of one evaluation.
 struct Answer {
