@@ -113,6 +113,16 @@ HRESULT STDMETHODCALLTYPE CKpxTarnRuleProvider::GetTypeInfo(UINT index, LCID,
     return hr;
 }
 
+namespace {
+
+// Names and calls go through the type information of the interface's virtual table.
+HRESULT VtableTypeInfo(ComPtr<ITypeInfo>& vtable) noexcept {
+    ComPtr<ITypeInfo> dispatch;
+    return Module().ProviderTypeInfo(dispatch, vtable);
+}
+
+} // namespace
+
 HRESULT STDMETHODCALLTYPE CKpxTarnRuleProvider::GetIDsOfNames(REFIID iid, LPOLESTR* names,
                                                               UINT count, LCID,
                                                               DISPID* ids) noexcept {
@@ -122,13 +132,9 @@ HRESULT STDMETHODCALLTYPE CKpxTarnRuleProvider::GetIDsOfNames(REFIID iid, LPOLES
     if (count > 0 && (names == nullptr || ids == nullptr)) {
         return E_POINTER;
     }
-    ComPtr<ITypeInfo> dispatch;
     ComPtr<ITypeInfo> vtable;
-    const HRESULT hr = Module().ProviderTypeInfo(dispatch, vtable);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return vtable->GetIDsOfNames(names, count, ids);
+    const HRESULT hr = VtableTypeInfo(vtable);
+    return FAILED(hr) ? hr : vtable->GetIDsOfNames(names, count, ids);
 }
 
 HRESULT STDMETHODCALLTYPE CKpxTarnRuleProvider::Invoke(DISPID member, REFIID iid, LCID, WORD flags,
@@ -141,14 +147,11 @@ HRESULT STDMETHODCALLTYPE CKpxTarnRuleProvider::Invoke(DISPID member, REFIID iid
     if (params == nullptr) {
         return E_POINTER;
     }
-    ComPtr<ITypeInfo> dispatch;
     ComPtr<ITypeInfo> vtable;
-    const HRESULT hr = Module().ProviderTypeInfo(dispatch, vtable);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return vtable->Invoke(static_cast<IInventoryRuleProvider*>(this), member, flags, params, result,
-                          exception, argumentError);
+    const HRESULT hr = VtableTypeInfo(vtable);
+    return FAILED(hr) ? hr
+                      : vtable->Invoke(static_cast<IInventoryRuleProvider*>(this), member, flags,
+                                       params, result, exception, argumentError);
 }
 
 HRESULT STDMETHODCALLTYPE CKpxTarnRuleProvider::EvaluateRules(BSTR ruleXml,
