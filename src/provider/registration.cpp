@@ -10,6 +10,7 @@
 #include <oleauto.h>
 
 #include <new>
+#include <span>
 
 namespace tarn::provider {
 
@@ -62,16 +63,26 @@ HRESULT Expand(const Replacements& values, const char16_t* text, std::u16string&
     return values.Expand(text, out) ? S_OK : E_INVALIDARG;
 }
 
-HRESULT WriteScript(const RegistrationScript& script, const Replacements& values) {
+// Deletes each key, expanded, with everything below it.
+HRESULT DeleteKeys(std::span<const char16_t* const> keys, const Replacements& values) {
     std::u16string key;
-    std::u16string data;
-    for (const char16_t* replaced : script.replacedKeys) {
-        HRESULT hr = Expand(values, replaced, key);
+    for (const char16_t* text : keys) {
+        HRESULT hr = Expand(values, text, key);
         hr = SUCCEEDED(hr) ? DeleteTree(key) : hr;
         if (FAILED(hr)) {
             return hr;
         }
     }
+    return S_OK;
+}
+
+HRESULT WriteScript(const RegistrationScript& script, const Replacements& values) {
+    const HRESULT deleted = DeleteKeys(script.replacedKeys, values);
+    if (FAILED(deleted)) {
+        return deleted;
+    }
+    std::u16string key;
+    std::u16string data;
     for (const RegistryEntry& entry : script.entries) {
         HRESULT hr = Expand(values, entry.key, key);
         if (SUCCEEDED(hr) && entry.data != nullptr) {
@@ -86,15 +97,7 @@ HRESULT WriteScript(const RegistrationScript& script, const Replacements& values
 }
 
 HRESULT RemoveScript(const RegistrationScript& script, const Replacements& values) {
-    std::u16string key;
-    for (const char16_t* removed : script.removedKeys) {
-        HRESULT hr = Expand(values, removed, key);
-        hr = SUCCEEDED(hr) ? DeleteTree(key) : hr;
-        if (FAILED(hr)) {
-            return hr;
-        }
-    }
-    return S_OK;
+    return DeleteKeys(script.removedKeys, values);
 }
 
 // Runs a script with the values the module offers to every script.
