@@ -1,77 +1,11 @@
 #include "rules/xml/pugi/markup.h"
 
-#include "rules/xml/pugi/traverse.h"
-
 #include <algorithm>
 #include <string_view>
 
 namespace tarn::xml::pugi_backend {
 
 namespace {
-
-bool IsXmlSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-std::string_view TrimStart(std::string_view text) {
-    while (!text.empty() && IsXmlSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    return text;
-}
-
-std::string_view TrimEnd(std::string_view text) {
-    while (!text.empty() && IsXmlSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-// Collects text pieces; white space is trimmed at the start until the first non-blank text or
-// any CDATA, and at the end back to the last non-blank text or CDATA.
-class TextCollector {
-public:
-    void AddText(std::string_view piece) {
-        if (atStart_) {
-            piece = TrimStart(piece);
-            if (piece.empty()) {
-                return;
-            }
-            atStart_ = false;
-        }
-        out_.append(piece);
-        const std::string_view kept = TrimEnd(piece);
-        if (!kept.empty()) {
-            keep_ = out_.size() - (piece.size() - kept.size());
-        }
-    }
-    void AddCData(std::string_view piece) {
-        atStart_ = false;
-        out_.append(piece);
-        keep_ = out_.size();
-    }
-    std::string Take() {
-        out_.resize(keep_);
-        return std::move(out_);
-    }
-
-private:
-    std::string out_;
-    std::size_t keep_ = 0;
-    bool atStart_ = true;
-};
-
-std::string ContentText(pugi::xml_node root) {
-    TextCollector text;
-    for (pugi::xml_node n = NextInSubtree(root, root); n; n = NextInSubtree(n, root)) {
-        if (n.type() == pugi::node_pcdata) {
-            text.AddText(n.value());
-        } else if (n.type() == pugi::node_cdata) {
-            text.AddCData(n.value());
-        }
-    }
-    return text.Take();
-}
 
 // The entity or character reference that stands for `c`, or null when `c` stays as it is.
 // In attribute values white space is escaped too, so that it survives normalisation.
@@ -177,28 +111,6 @@ void AppendClosing(std::string& out, pugi::xml_node node) {
 }
 
 } // namespace
-
-std::string TextOf(pugi::xml_node node) {
-    switch (node.type()) {
-    case pugi::node_pcdata:
-        return std::string(TrimEnd(TrimStart(node.value())));
-    case pugi::node_element:
-    case pugi::node_document:
-        return ContentText(node);
-    case pugi::node_declaration: {
-        std::string out;
-        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
-            if (!out.empty()) {
-                out += ' ';
-            }
-            AppendAttribute(out, a);
-        }
-        return out;
-    }
-    default:
-        return node.value();
-    }
-}
 
 std::string MarkupOf(pugi::xml_node root) {
     std::string out;

@@ -1,5 +1,6 @@
 #include "rules/xml/pugi/parse.h"
 
+#include "rules/xml/pugi/declaration.h"
 #include "rules/xml/pugi/wellformed.h"
 
 #include <algorithm>
@@ -13,11 +14,12 @@ namespace tarn::xml::pugi_backend {
 
 namespace {
 
-// Entity replacement is left to CheckAndDecode; parse_fragment keeps text outside the document
-// element in the tree so that the checks can see it.
-constexpr unsigned kParseOptions = (pugi::parse_default & ~pugi::parse_escapes) |
-                                   pugi::parse_comments | pugi::parse_pi | pugi::parse_declaration |
-                                   pugi::parse_fragment;
+// Entity replacement is left to CheckAndDecode, and so is dropping whitespace-only text, which
+// is only known to be that after references are replaced. parse_fragment keeps text outside the
+// document element in the tree so that the checks can see it.
+constexpr unsigned kParseOptions =
+    (pugi::parse_default & ~pugi::parse_escapes) | pugi::parse_comments | pugi::parse_pi |
+    pugi::parse_declaration | pugi::parse_doctype | pugi::parse_ws_pcdata | pugi::parse_fragment;
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
@@ -125,6 +127,9 @@ ParseOutcome ParseChecked(pugi::xml_document& document, std::u16string_view text
     }
     if (const std::size_t bad = FirstInvalidCharacter(text); bad != std::u16string_view::npos) {
         return Failed(document, Describe("Invalid character", text, bad));
+    }
+    if (const DeclarationFault fault = CheckDeclaration(text); fault.what != nullptr) {
+        return Failed(document, Describe(fault.what, text, fault.index));
     }
     const pugi::xml_parse_result parsed = document.load_buffer(
         text.data(), text.size() * sizeof(char16_t), kParseOptions, pugi::encoding_utf16);

@@ -1,9 +1,11 @@
 // Loading a UTF-16 text into a pugixml tree so that it holds what the platform DOM would hold:
-// whitespace-only text dropped, comments, processing instructions and CDATA kept, end-of-line
-// and attribute whitespace normalised. pugixml accepts much that is not XML; the checks here
-// reject it as the platform DOM does (one document element, no text outside it, valid
-// characters, only the predefined entities and valid character references, no duplicate
-// attributes, no '<' in attribute values, no "--" in comments, no "]]>" in text).
+// whitespace-only text dropped (also when written as character references) unless
+// xml:space="preserve" is in force, comments, processing instructions and CDATA kept,
+// end-of-line and attribute whitespace normalised. pugixml accepts much that is not XML; the
+// checks here reject it as the platform DOM does (the XML declaration, one document element, no
+// text outside it, valid characters, defined entities and valid character references, no
+// duplicate attributes, no '<' in attribute values, no "--" in comments, no "]]>" in text,
+// declared namespace prefixes).
 #pragma once
 
 #include <pugixml.hpp>

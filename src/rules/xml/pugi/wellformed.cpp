@@ -1,5 +1,8 @@
 #include "rules/xml/pugi/wellformed.h"
 
+#include "rules/xml/pugi/entities.h"
+#include "rules/xml/pugi/namespaces.h"
+#include "rules/xml/pugi/text.h"
 #include "rules/xml/pugi/traverse.h"
 
 #include <algorithm>
@@ -13,111 +16,6 @@
 namespace tarn::xml::pugi_backend {
 
 namespace {
-
-bool IsXmlChar(std::uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
-void AppendUtf8(std::uint32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-int DigitValue(char c, int base) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (base == 16 && c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (base == 16 && c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// "#65" or "#x41": the character, or false when it is no valid XML character.
-bool DecodeCharacterReference(std::string_view body, std::string& out) {
-    int base = 10;
-    body.remove_prefix(1);
-    if (!body.empty() && body.front() == 'x') {
-        base = 16;
-        body.remove_prefix(1);
-    }
-    if (body.empty()) {
-        return false;
-    }
-    std::uint32_t value = 0;
-    for (const char c : body) {
-        const int digit = DigitValue(c, base);
-        if (digit < 0) {
-            return false;
-        }
-        value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(digit);
-        if (value > 0x10FFFF) {
-            return false;
-        }
-    }
-    if (!IsXmlChar(value)) {
-        return false;
-    }
-    AppendUtf8(value, out);
-    return true;
-}
-
-// The text between '&' and ';'.
-bool DecodeReference(std::string_view body, std::string& out) {
-    static constexpr struct {
-        std::string_view name;
-        char replacement;
-    } kPredefined[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
-    for (const auto& entity : kPredefined) {
-        if (body == entity.name) {
-            out += entity.replacement;
-            return true;
-        }
-    }
-    return !body.empty() && body.front() == '#' && DecodeCharacterReference(body, out);
-}
-
-constexpr std::size_t kDecoded = std::string_view::npos;
-
-// `raw` with every reference replaced into `out`: kDecoded, or the index of the '&' of the
-// first reference that is undefined or malformed.
-std::size_t DecodeReferences(std::string_view raw, std::string& out) {
-    out.clear();
-    out.reserve(raw.size());
-    std::size_t pos = 0;
-    while (pos < raw.size()) {
-        const std::size_t amp = raw.find('&', pos);
-        if (amp == std::string_view::npos) {
-            out.append(raw.substr(pos));
-            break;
-        }
-        out.append(raw.substr(pos, amp - pos));
-        const std::size_t semicolon = raw.find(';', amp);
-        if (semicolon == std::string_view::npos ||
-            !DecodeReference(raw.substr(amp + 1, semicolon - amp - 1), out)) {
-            return amp;
-        }
-        pos = semicolon + 1;
-    }
-    return kDecoded;
-}
 
 class Checker {
 public:
@@ -137,9 +35,14 @@ private:
         return false;
     }
 
-    bool CheckTopLevel(const pugi::xml_document& document) {
+    // Outside the document element: white space (dropped), one declaration first of all, at
+    // most one document type before the element, comments and instructions.
+    bool CheckTopLevel(pugi::xml_document& document) {
         int elements = 0;
-        for (pugi::xml_node child = document.first_child(); child; child = child.next_sibling()) {
+        int doctypes = 0;
+        pugi::xml_node next;
+        for (pugi::xml_node child = document.first_child(); child; child = next) {
+            next = child.next_sibling();
             switch (child.type()) {
             case pugi::node_element:
                 if (++elements > 1) {
@@ -147,12 +50,24 @@ private:
                 }
                 break;
             case pugi::node_pcdata:
+                if (IsAllXmlSpace(child.value())) {
+                    document.remove_child(child);
+                    break;
+                }
+                [[fallthrough]];
             case pugi::node_cdata:
                 return Fail("Text is not allowed outside the document element", child);
             case pugi::node_declaration:
-                if (child != document.first_child()) {
+                if (child != ShownFrom(document.first_child()) ||
+                    std::string_view(child.name()) != "xml") {
                     return Fail("The XML declaration must come first in the document", child);
                 }
+                break;
+            case pugi::node_doctype:
+                if (++doctypes > 1 || elements > 0) {
+                    return Fail("The document type must come once, before the element", child);
+                }
+                entities_.Declare(child.value());
                 break;
             default:
                 break;
@@ -161,38 +76,78 @@ private:
         return elements == 1 || Fail("No document element found", document);
     }
 
+    // Walks the tree in document order, keeping the namespaces and the xml:space setting of
+    // the elements around each node.
     void CheckDescendants(const pugi::xml_document& document) {
-        pugi::xml_node node = NextInSubtree(document, document);
-        while (node && Check(node)) {
-            node = NextInSubtree(node, document);
+        pugi::xml_node node = document.first_child();
+        while (node) {
+            if (!Check(node)) {
+                return;
+            }
+            if (pugi::xml_node child = node.first_child()) {
+                node = child;
+                continue;
+            }
+            for (;;) {
+                if (node.type() == pugi::node_element) {
+                    Leave();
+                }
+                if (pugi::xml_node sibling = node.next_sibling()) {
+                    node = sibling;
+                    break;
+                }
+                node = node.parent();
+                if (node == document) {
+                    return;
+                }
+            }
         }
     }
 
     bool Check(pugi::xml_node node) {
         switch (node.type()) {
         case pugi::node_element:
-            return CheckAttributes(node);
+            return Enter(node) && CheckAttributes(node);
         case pugi::node_pcdata:
             return CheckText(node);
         case pugi::node_comment:
             return CheckComment(node);
+        case pugi::node_pi:
+            return CheckInstruction(node);
         default:
             return true;
         }
     }
 
+    bool Enter(pugi::xml_node element) {
+        const std::string_view space = element.attribute("xml:space").value();
+        preserving_.push_back(space == "preserve" ||
+                              (space != "default" && !preserving_.empty() && preserving_.back()));
+        const char* fault = namespaces_.Enter(element);
+        return fault == nullptr || Fail(fault, element);
+    }
+
+    void Leave() {
+        preserving_.pop_back();
+        namespaces_.Leave();
+    }
+
+    // Replaces the references; text that is then only white space is dropped (an empty node
+    // marks where) unless xml:space="preserve" is in force.
     bool CheckText(pugi::xml_node node) {
         const std::string_view raw = node.value();
         if (raw.find("]]>") != std::string_view::npos) {
             return Fail("The text ']]>' is not allowed in content", node);
         }
-        if (raw.find('&') == std::string_view::npos) {
-            return true;
+        if (raw.find('&') != std::string_view::npos) {
+            if (const std::size_t bad = DecodeReferences(raw, nullptr, scratch_); bad != kDecoded) {
+                return Fail("Undefined entity or invalid character reference", node, bad);
+            }
+            if (!node.set_value(scratch_.c_str(), scratch_.size())) {
+                throw std::bad_alloc();
+            }
         }
-        if (const std::size_t bad = DecodeReferences(raw, scratch_); bad != kDecoded) {
-            return Fail("Undefined entity or invalid character reference", node, bad);
-        }
-        if (!node.set_value(scratch_.c_str(), scratch_.size())) {
+        if (!preserving_.back() && IsAllXmlSpace(node.value()) && !node.set_value("")) {
             throw std::bad_alloc();
         }
         return true;
@@ -206,6 +161,14 @@ private:
         return true;
     }
 
+    // Targets spelled "xml" in any case are reserved.
+    bool CheckInstruction(pugi::xml_node node) {
+        const std::string_view target = node.name();
+        const bool reserved = target.size() == 3 && (target[0] | 0x20) == 'x' &&
+                              (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l';
+        return !reserved || Fail("Processing instruction targets 'xml' are reserved", node);
+    }
+
     bool CheckAttributes(pugi::xml_node element) {
         for (pugi::xml_attribute a = element.first_attribute(); a; a = a.next_attribute()) {
             const std::string_view raw = a.value();
@@ -215,7 +178,7 @@ private:
             if (raw.find('&') == std::string_view::npos) {
                 continue;
             }
-            if (DecodeReferences(raw, scratch_) != kDecoded) {
+            if (DecodeReferences(raw, &entities_, scratch_) != kDecoded) {
                 return Fail("Undefined entity or invalid character reference", element);
             }
             if (!a.set_value(scratch_.c_str(), scratch_.size())) {
@@ -238,6 +201,9 @@ private:
     }
 
     Violation violation_;
+    EntityTable entities_;
+    NamespaceScopes namespaces_;
+    std::vector<bool> preserving_;
     std::string scratch_;
     std::vector<std::string_view> names_;
 };
