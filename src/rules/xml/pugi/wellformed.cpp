@@ -6,8 +6,6 @@
 #include "rules/xml/pugi/traverse.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -57,9 +55,8 @@ private:
                 [[fallthrough]];
             case pugi::node_cdata:
                 return Fail("Text is not allowed outside the document element", child);
-            case pugi::node_declaration:
-                if (child != ShownFrom(document.first_child()) ||
-                    std::string_view(child.name()) != "xml") {
+            case pugi::node_declaration: // pugixml takes any case of "xml" for one
+                if (child != document.first_child() || std::string_view(child.name()) != "xml") {
                     return Fail("The XML declaration must come first in the document", child);
                 }
                 break;
@@ -112,8 +109,6 @@ private:
             return CheckText(node);
         case pugi::node_comment:
             return CheckComment(node);
-        case pugi::node_pi:
-            return CheckInstruction(node);
         default:
             return true;
         }
@@ -159,14 +154,6 @@ private:
             return Fail("The text '--' is not allowed in a comment", node);
         }
         return true;
-    }
-
-    // Targets spelled "xml" in any case are reserved.
-    bool CheckInstruction(pugi::xml_node node) {
-        const std::string_view target = node.name();
-        const bool reserved = target.size() == 3 && (target[0] | 0x20) == 'x' &&
-                              (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l';
-        return !reserved || Fail("Processing instruction targets 'xml' are reserved", node);
     }
 
     bool CheckAttributes(pugi::xml_node element) {
