@@ -9,6 +9,8 @@
 #include "utility/log/comerror.h"
 #include "utility/text/strings.h"
 
+#include "support/apartment.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -26,15 +28,6 @@
 
 namespace tarn::xml {
 namespace {
-
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK); }
-    void TearDown() override { CoUninitialize(); }
-};
-
-const ::testing::Environment* const kComEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
 // Attributes looked up on every element: those the rules read and those the generator writes.
 // Namespace declarations are left out: the platform DOM under Wine hides them from attribute
