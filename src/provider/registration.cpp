@@ -9,6 +9,7 @@
 
 #include <oleauto.h>
 
+#include <iterator>
 #include <new>
 #include <span>
 
@@ -39,10 +40,39 @@ HRESULT FromStatus(LSTATUS status) noexcept {
     return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(static_cast<DWORD>(status));
 }
 
-// Deletes `key` with everything below it; a key that is not there is not a failure.
-HRESULT DeleteTree(const std::u16string& key) noexcept {
-    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, Wide(key));
-    return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
+// The first subkey of `key` into `name`: ERROR_NO_MORE_ITEMS when it has none.
+LSTATUS FirstSubkey(const std::u16string& key, char16_t (&name)[256]) {
+    RegistryKey opened;
+    if (!opened.Open(HKEY_CLASSES_ROOT, key.c_str(), KEY_ENUMERATE_SUB_KEYS)) {
+        return static_cast<LSTATUS>(GetLastError());
+    }
+    DWORD length = std::size(name);
+    return RegEnumKeyExW(opened.Get(), 0, reinterpret_cast<wchar_t*>(name), &length, nullptr,
+                         nullptr, nullptr, nullptr);
+}
+
+// Deletes `key` with everything below it, deepest keys first, without recursion (Windows XP
+// has no RegDeleteTreeW); a key that is not there is not a failure.
+HRESULT DeleteTree(const std::u16string& key) {
+    std::u16string current = key;
+    for (;;) {
+        char16_t child[256]; // a key name has at most 255 characters
+        LSTATUS status = FirstSubkey(current, child);
+        if (status == ERROR_SUCCESS) {
+            current.append(1, u'\\').append(child);
+            continue;
+        }
+        if (status == ERROR_NO_MORE_ITEMS) {
+            status = RegDeleteKeyW(HKEY_CLASSES_ROOT, Wide(current));
+        }
+        if (status == ERROR_FILE_NOT_FOUND && current.size() == key.size()) {
+            return S_OK;
+        }
+        if (status != ERROR_SUCCESS || current.size() == key.size()) {
+            return FromStatus(status);
+        }
+        current.resize(current.rfind(u'\\'));
+    }
 }
 
 HRESULT WriteEntry(const std::u16string& key, const char16_t* valueName,

@@ -16,8 +16,8 @@ HRESULT RuleProvider::EvaluateRules(BSTR ruleXml, VARIANT_BOOL* result) noexcept
         return EvaluateDocument(BstrView(ruleXml), result);
     } catch (const _com_error& e) {
         hr = e.Error();
-    } catch (HRESULT code) {
-        hr = code;
+    } catch (const BareStatus& status) {
+        hr = status.code;
     } catch (const std::bad_alloc&) {
         hr = E_OUTOFMEMORY;
     } catch (...) {

@@ -13,6 +13,7 @@
 
 namespace {
 
+using tarn::BareStatus;
 using tarn::Bstr;
 using tarn::ComPtr;
 
@@ -325,7 +326,7 @@ void RecordingRaiser(HRESULT hr, IErrorInfo* info) {
 }
 
 [[noreturn]] void ThrowingRaiser(HRESULT hr, IErrorInfo*) {
-    throw static_cast<long>(hr);
+    throw BareStatus{hr};
 }
 
 TEST(ComError, EveryRaiseGoesThroughTheReplaceableRaiser) {
@@ -340,7 +341,7 @@ TEST(ComError, EveryRaiseGoesThroughTheReplaceableRaiser) {
 
     // A raiser may throw something else; the error information is not leaked (ASan checks).
     SetComErrorRaiser(&ThrowingRaiser);
-    EXPECT_THROW(RaiseComError(E_FAIL, u"replaced"), long);
+    EXPECT_THROW(RaiseComError(E_FAIL, u"replaced"), BareStatus);
     EXPECT_EQ(SetComErrorRaiser(previous), &ThrowingRaiser);
 }
 

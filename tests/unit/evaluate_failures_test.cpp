@@ -3,6 +3,7 @@
 #include "rules/kpxtarnruleproviderinterface.h"
 #include "support/evaluation.h"
 #include "support/failingallocation.h"
+#include "utility/log/comerror.h"
 #include "utility/platform/bstr.h"
 
 #include <gtest/gtest.h>
@@ -42,9 +43,9 @@ TEST(EvaluateFailures, EveryKindOfThrowEndsAsAnHresult) {
     } cases[] = {
         {"foreign exception", [] { throw std::runtime_error("boom"); }, E_UNEXPECTED},
         {"foreign non-exception", [] { throw 42.0; }, E_UNEXPECTED},
-        {"bare status code", [] { throw static_cast<HRESULT>(0x80070005u); },
+        {"bare status code", [] { throw BareStatus{static_cast<HRESULT>(0x80070005u)}; },
          static_cast<HRESULT>(0x80070005u)},
-        {"positive bare status", [] { throw static_cast<HRESULT>(7); }, 7},
+        {"positive bare status", [] { throw BareStatus{7}; }, 7},
         {"exhausted memory", [] { throw std::bad_alloc(); }, E_OUTOFMEMORY},
     };
     for (const auto& c : cases) {

@@ -146,6 +146,31 @@ TEST(Format, StringsOfEitherWidthInEitherFormat) {
     }
 }
 
+TEST(Format, PrecisionBoundsWhatIsReadOfUnterminatedText) {
+    // No terminator anywhere: AddressSanitizer reports a read past the precision.
+    const char narrow[] = {'a', '\xc3', '\xa9', '\xc3', '\xa9'};
+    const char16_t wide[] = {u'a', u'b', 0xD83D, 0xDE00};
+    const struct {
+        const char16_t* format;
+        std::initializer_list<FormatArg> args;
+        std::u16string expected;
+    } toWide[] = {
+        {u"[%.2s|%.2ls|%.2ws|%.*s]",
+         {A(wide), A(wide), A(wide), A(3), A(wide)},
+         u"[ab|ab|ab|ab]"}, // the third unit opens a pair: the pair stays out whole
+        {u"[%.1hs|%.3S|%.5hs]", {A(narrow), A(narrow), A(narrow)}, u"[a|a\u00e9|a\u00e9\u00e9]"},
+        // UTF-8 cut inside a character by the precision: the character stays out.
+        {u"[%.2hs|%.*hs]", {A(narrow), A(4), A(narrow)}, u"[a|a\u00e9]"},
+    };
+    for (const auto& c : toWide) {
+        EXPECT_EQ(Wide(c.format, c.args), c.expected)
+            << std::string(c.format, c.format + std::char_traits<char16_t>::length(c.format));
+    }
+    // Narrow output: the precision counts bytes; the pair would need four more.
+    EXPECT_EQ(Narrow("[%.2s|%.2ls|%.3S|%.4ws]", {A(narrow), A(wide), A(wide), A(wide)}),
+              "[a\xc3|ab|ab|ab]");
+}
+
 TEST(Format, NarrowFormatTakesNarrowStringsByDefault) {
     EXPECT_EQ(Narrow("%s|%hs|%ls|%S|%ws", {A("a"), A("b"), A(u"c"), A(u"d"), A(u"e")}),
               "a|b|c|d|e");

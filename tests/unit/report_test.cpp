@@ -231,8 +231,8 @@ TEST(Report, FailedThrowReportsAndThrowsTheCode) {
     try {
         FAILED_THROW(static_cast<HRESULT>(0x8007000E));
         ADD_FAILURE() << "not thrown";
-    } catch (HRESULT hr) {
-        EXPECT_EQ(hr, E_OUTOFMEMORY);
+    } catch (const BareStatus& status) {
+        EXPECT_EQ(status.code, E_OUTOFMEMORY);
     }
     FAILED_THROW(S_OK);
     const std::vector<LogRecord> records = capture.Records();

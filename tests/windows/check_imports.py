@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Checks that a Windows binary imports only DLLs that every Windows machine has.
+"""Checks that a Windows binary imports only what every Windows machine back to XP has.
 
-usage: check_imports.py OBJDUMP BINARY
+usage: check_imports.py OBJDUMP BINARY [ALLOWED]
 
 Reads the import table with the mingw objdump ("objdump -p") and fails when a DLL outside the
-system's own set is named, such as the GNU runtime (libstdc++, libgcc, libwinpthread).
+system's own set is named, such as the GNU runtime (libstdc++, libgcc, libwinpthread). With
+ALLOWED (windows-xp-imports.txt), it also fails when any imported function is not listed
+there for the binary's architecture: a function that Windows XP lacks keeps the binary from
+loading there at all.
 """
 
 import re
@@ -16,23 +19,81 @@ SYSTEM_DLLS = {
     "shell32.dll", "shlwapi.dll", "version.dll", "userenv.dll", "psapi.dll", "ntdll.dll",
     "rpcrt4.dll", "msi.dll", "crypt32.dll", "ws2_32.dll", "secur32.dll", "bcrypt.dll",
 }
+ARCHITECTURES = {"pei-i386": "i686", "pei-x86-64": "x86_64"}
 
 
-def imported_dlls(objdump, binary):
-    listing = subprocess.run([objdump, "-p", binary], capture_output=True, text=True, check=True)
-    return [name.lower() for name in re.findall(r"^\s*DLL Name:\s*(\S+)", listing.stdout, re.M)]
+def read_imports(objdump, binary):
+    """The architecture and {dll: [function, ...]}; an entry of another form is kept as
+    "?<text>", which no list names."""
+    listing = subprocess.run([objdump, "-p", binary], capture_output=True, text=True,
+                             check=True).stdout
+    found = re.search(r"file format (\S+)", listing)
+    architecture = ARCHITECTURES.get(found.group(1)) if found else None
+    imports = {}
+    functions = None
+    for line in listing.splitlines():
+        dll = re.match(r"^\s*DLL Name:\s*(\S+)", line)
+        if dll:
+            functions = imports.setdefault(dll.group(1).lower(), [])
+        elif functions is not None and not line.strip():
+            functions = None  # a blank line ends the DLL's entries
+        elif functions is not None and not line.strip().startswith("vma:"):
+            entry = re.fullmatch(r"\s+[0-9a-f]+\s+\d+\s+(\S+)", line)
+            functions.append(entry.group(1) if entry else f"?{line.strip()}")
+    return architecture, imports
+
+
+def read_allowed(path):
+    """{dll: {function: architecture or None}} from the sections of the list."""
+    allowed = {}
+    section = None
+    with open(path, encoding="utf-8") as listing:
+        for number, raw in enumerate(listing, 1):
+            line = raw.strip()
+            if not line or line.startswith("#"):
+                continue
+            header = re.fullmatch(r"\[(\S+)\]", line)
+            if header:
+                section = allowed.setdefault(header.group(1).lower(), {})
+                continue
+            fields = line.split()
+            if section is None or fields[1:] not in ([], ["i686"], ["x86_64"]):
+                sys.exit(f"{path}:{number}: malformed line {raw.rstrip()!r}")
+            section[fields[0]] = fields[1] if len(fields) == 2 else None
+    return allowed
+
+
+def unlisted(imports, allowed, architecture):
+    problems = []
+    for dll, functions in imports.items():
+        listed = allowed.get(dll, {})
+        for function in functions:
+            if function not in listed or listed[function] not in (None, architecture):
+                problems.append(f"{dll} {function}")
+    return problems
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) not in (3, 4):
         sys.exit(__doc__)
-    names = imported_dlls(argv[1], argv[2])
-    if not names:
-        sys.exit(f"{argv[2]}: no import table found")
-    foreign = [name for name in names if name not in SYSTEM_DLLS]
-    print(f"{argv[2]} imports: {', '.join(names)}")
+    binary = argv[2]
+    architecture, imports = read_imports(argv[1], binary)
+    if not imports:
+        sys.exit(f"{binary}: no import table found")
+    print(f"{binary} imports: {', '.join(imports)}")
+    foreign = [name for name in imports if name not in SYSTEM_DLLS]
     if foreign:
-        sys.exit(f"{argv[2]}: imports DLLs a Windows machine does not have: {', '.join(foreign)}")
+        sys.exit(f"{binary}: imports DLLs a Windows machine does not have: {', '.join(foreign)}")
+    if len(argv) == 4:
+        if architecture is None:
+            sys.exit(f"{binary}: not an i686 or x86_64 image")
+        problems = unlisted(imports, read_allowed(argv[3]), architecture)
+        count = sum(len(functions) for functions in imports.values())
+        print(f"{count} imported functions checked against {argv[3]} for {architecture}")
+        if problems:
+            sys.exit(f"{binary} imports functions not listed as present in Windows XP "
+                     f"(bind them late, or list them once their documented minimum is XP):\n  "
+                     + "\n  ".join(problems))
 
 
 if __name__ == "__main__":

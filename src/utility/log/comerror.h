@@ -8,6 +8,15 @@
 
 #include <string>
 
+namespace tarn {
+// A bare status code, as FAILED_THROW throws it. One distinct type on every platform, so that
+// a throw and its catch cannot disagree about an integer type (HRESULT is long on Windows and
+// int32_t elsewhere, and a catch of one does not see a throw of the other).
+struct BareStatus {
+    HRESULT code;
+};
+} // namespace tarn
+
 // Thrown by value. Owns one reference to its error information and its cached text.
 class _com_error {
 public:

@@ -2,6 +2,7 @@
 // Reporting never fails towards its caller and never changes control flow.
 #pragma once
 
+#include "utility/log/comerror.h"
 #include "utility/platform/wintypes.h"
 #include "utility/text/format.h"
 
@@ -114,13 +115,13 @@ const char16_t* SeverityWord(std::uint32_t severity) noexcept;
         }                                                                                          \
     } while (0)
 
-// Reports a failed HRESULT likewise and throws it as a bare status code (an HRESULT).
+// Reports a failed HRESULT likewise and throws it as a bare status code (tarn::BareStatus).
 #define FAILED_THROW(expression)                                                                   \
     do {                                                                                           \
         const HRESULT failedThrowHr_ = (expression);                                               \
         if (FAILED(failedThrowHr_)) {                                                              \
             CEReportEventAt(CE_SEVERITY_WARNING, TARN_SOURCE_FILE, __LINE__, u"FAILED_THROW %x",   \
                             failedThrowHr_);                                                       \
-            throw failedThrowHr_;                                                                  \
+            throw ::tarn::BareStatus{failedThrowHr_};                                              \
         }                                                                                          \
     } while (0)

@@ -7,10 +7,12 @@
 // - Narrow text written into a wide output is read as UTF-8 when it is well-formed UTF-8 and
 //   as Latin-1 otherwise (one byte, one character), so ASCII and UTF-8 sources both survive.
 //   Wide text written into a narrow output is encoded as UTF-8; lone surrogates become U+FFFD.
-// - The precision of %s counts output units. A surrogate pair is never split, by the
-//   precision or by the end of the buffer, and neither is a converted character; narrow text
-//   copied into a narrow output is cut by bytes, as in C. Once the buffer is full nothing
-//   further is written.
+// - The precision of %s counts output units, and it also bounds the source units read:
+//   text need not be terminated within the precision. A surrogate
+//   pair is never split, by the precision or by the end of the buffer, and neither is a
+//   converted character; narrow text copied into a narrow output is cut by bytes, as in C.
+//   Narrow text cut inside a UTF-8 sequence by the precision is UTF-8 when the bytes before
+//   that sequence are. Once the buffer is full nothing further is written.
 // - An unknown conversion is copied as it stands; %n consumes its argument and writes nothing.
 // - Floating point follows the current Windows runtime: two-digit exponents, %a with 13 hex
 //   digits unless a precision is given, "inf" and "nan". Precision is limited to 600.
@@ -575,30 +577,59 @@ std::size_t Transcode(const Src* text, std::size_t size, std::size_t limit, Sink
     return produced;
 }
 
+// The units of `text` that a conversion may read: at most `bound`, so a string need not be
+// terminated within the precision. `cut` tells whether the bound ended the text early.
 template <class Src>
-std::size_t BoundedLength(const Src* text, std::size_t known, std::size_t bound) noexcept {
+std::size_t BoundedLength(const Src* text, std::size_t known, std::size_t bound,
+                          bool& cut) noexcept {
     if (known != kFormatNulTerminated) {
-        return known;
+        cut = known > bound;
+        return std::min(known, bound);
     }
     std::size_t n = 0;
     while (n < bound && text[n] != Src{}) {
         ++n;
     }
+    cut = n == bound;
     return n;
+}
+
+// Leaves out a character whose units the precision cut apart, so that it is not printed
+// half (a surrogate pair) or does not turn UTF-8 text into Latin-1 (a multi-byte sequence).
+// Narrow text copied into a narrow output is cut by bytes, as in C.
+template <class Char, class Src>
+std::size_t WithoutSplitCharacter(const Src* text, std::size_t size) noexcept {
+    if constexpr (sizeof(Src) == 2) {
+        return size > 0 && text[size - 1] >= 0xD800 && text[size - 1] <= 0xDBFF ? size - 1 : size;
+    } else if constexpr (sizeof(Char) == 2) {
+        // A truncated sequence is a lead byte and at most two continuation bytes.
+        const auto byte = [text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+        std::size_t lead = size;
+        while (lead > 0 && size - lead < 3 && (byte(lead - 1) & 0xC0) == 0x80) {
+            --lead;
+        }
+        if (lead == 0 || byte(lead - 1) < 0xC2 || byte(lead - 1) > 0xF4) {
+            return size;
+        }
+        --lead;
+        // After a valid lead, an invalid sequence that consumed every byte left only ran out.
+        const utf::Decoded last = utf::DecodeUtf8(text + lead, size - lead);
+        const bool truncated = !last.valid && last.length == size - lead;
+        return truncated && utf::IsValidUtf8(text, lead) ? lead : size;
+    } else {
+        return size;
+    }
 }
 
 template <class Char, class Src>
 void PutText(Output<Char>& out, const Directive& directive, const Src* text, std::size_t known) {
     const std::size_t limit =
         directive.precision < 0 ? SIZE_MAX : static_cast<std::size_t>(directive.precision);
-    // Reading stops at the precision when no conversion changes the unit count.
-    const std::size_t bound = sizeof(Src) == sizeof(Char) ? limit : SIZE_MAX;
-    std::size_t size = BoundedLength(text, known, bound);
-    if constexpr (sizeof(Src) == 2) {
-        // A precision that ends between the halves of a pair leaves out the whole pair.
-        if (size == bound && size > 0 && text[size - 1] >= 0xD800 && text[size - 1] <= 0xDBFF) {
-            --size;
-        }
+    // The precision bounds the units read as well as those written.
+    bool cut = false;
+    std::size_t size = BoundedLength(text, known, limit, cut);
+    if (cut) {
+        size = WithoutSplitCharacter<Char>(text, size);
     }
     const std::size_t length = Transcode<Char>(text, size, limit, [](const Char*, std::size_t) {});
     const Field<Char> field{out, directive};

@@ -4,7 +4,8 @@
 //   l means 32 bits (%ld %lu %lx), ll and I64 64 bits, h 16, hh 8, z and I the pointer size.
 // Arguments are type-checked and collected without va_list: a missing argument formats as
 // 0 or an empty string, a null string pointer as "(null)", and nothing reads past the
-// arguments given. Output is cut to fit the buffer, which always ends with a NUL. Narrow text
+// arguments given. A string is read no further than the precision, so it need not be
+// terminated within it. Output is cut to fit the buffer, which always ends with a NUL. Narrow text
 // in a wide output is read as UTF-8 when well-formed, else as Latin-1; wide text in a narrow
 // output is written as UTF-8. No heap is used.
 #pragma once
