@@ -8,7 +8,7 @@
 #
 # --wow64: Wine runs inside the WOW64 root (scripts/wow64-root.sh, made when missing), so the
 # prefix has a 32-bit side (syswow64) and its wineserver lives in the root. A template made one
-# way is not for the other.
+# way is refused the other way.
 #
 # The server and the processes Wine starts with it get /dev/null as their standard streams:
 # a daemon that kept the caller's pipes open would keep ctest waiting for it.
@@ -26,6 +26,15 @@ quietly() { "$@" </dev/null >/dev/null 2>&1; }
 
 # Prepended to every Wine command: empty for the host's Wine.
 IN_WINE_ROOT=()
+
+# A WOW64 prefix has 32-bit system libraries; the host's 64-bit-only Wine leaves syswow64 empty.
+check_template_kind() {
+    local has_32bit_side=no wanted=no
+    [[ -f $1/drive_c/windows/syswow64/kernel32.dll ]] && has_32bit_side=yes
+    ((${#IN_WINE_ROOT[@]} == 0)) || wanted=yes
+    [[ $has_32bit_side == "$wanted" ]] ||
+        die "$1 was made for the other Wine (WOW64: $has_32bit_side); remove it or name another"
+}
 
 make_template() {
     local template
@@ -60,6 +69,7 @@ create_prefix() {
     template=$(realpath -m "$1")
     prefix=$(realpath -m "$2")
     make_template "$template"
+    check_template_kind "$template"
     stop_server "$prefix"
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
