@@ -115,7 +115,6 @@ inside() {
     mount --rbind /dev "$rootfs/dev"
     mkdir -p "$rootfs$PROJECT"
     mount --bind "$PROJECT" "$rootfs$PROJECT"
-    [[ -d $rootfs$workdir ]] || die "$workdir does not exist inside the root (run from the project tree)"
     exec chroot "$rootfs" /usr/bin/env -C "$workdir" -u LD_PRELOAD -u LD_LIBRARY_PATH \
         PATH="$ROOT_PATH" "$@"
 }
@@ -123,7 +122,12 @@ inside() {
 run() {
     (($# > 0)) || die "usage: wow64-root.sh run CMD..."
     is_made || die "no root in $ROOTFS: run 'wow64-root.sh make' first"
-    in_root "$ROOTFS" "$(pwd -P)" "$@"
+    # Only the project tree is the same inside: elsewhere a folder of the root would stand in.
+    local workdir
+    workdir=$(pwd -P)
+    [[ $workdir == "$PROJECT" || $workdir == "$PROJECT"/* ]] ||
+        die "run from inside $PROJECT, not $workdir"
+    in_root "$ROOTFS" "$workdir" "$@"
 }
 
 main() {

@@ -28,7 +28,8 @@ if [[ ! -f $(dll "$X86_64") || ! -f $(tool "$X86_64") ]]; then
     echo "no x86_64 build in $X86_64: skipped"
     exit 77
 fi
-readonly I686_DLL=$(windows_path "$(dll "$I686")") X86_64_DLL=$(windows_path "$(dll "$X86_64")")
+I686_DLL=$(windows_path "$(dll "$I686")") X86_64_DLL=$(windows_path "$(dll "$X86_64")")
+readonly I686_DLL X86_64_DLL
 
 # The in-process server that the view of one width (32 or 64) names, or "none".
 server_in_view() {
