@@ -8,16 +8,38 @@
 #
 # Further preparation of the prefix (installing an MSI package, registering a DLL) is a
 # fixture of its own, added with tarn_add_wine_setup; the tests that need it name it in
-# FIXTURES:
+# FIXTURES, or later with tarn_wine_tests_require:
 #
 #   tarn_add_wine_setup(NAME msi_products COMMAND ... [CLEANUP_COMMAND ...])
-#   tarn_add_wine_test(NAME windows.msi_test COMMAND msi_test FIXTURES msi_products)
+#   tarn_add_wine_test(NAME ${TARN_WINE_TESTS}.msi_test COMMAND msi_test FIXTURES msi_products)
+#
+# The i686 tree (TARN_WINE_WOW64, set by its toolchain file) runs under the WOW64 Wine of
+# scripts/wow64-root.sh, in a prefix with a 32-bit side copied from a template of its own.
+# One ctest run holds both trees, and fixture and lock names are global to it, so that tree's
+# fixtures, locks and setup tests carry "win32." in front (TARN_WINE_QUALIFIER, added by the
+# functions below) and its tests are named win32.* where the x86_64 tree's are windows.*.
 
-set(TARN_WINE_TEMPLATE "${PROJECT_SOURCE_DIR}/build/wine-template"
-    CACHE PATH "Pristine Wine prefix that test prefixes are copied from (made when missing)")
+if(TARN_WINE_WOW64)
+    set(TARN_WINE_TESTS win32)
+    set(TARN_WINE_QUALIFIER win32.)
+    set(TARN_WINE_LABEL wow64)
+    set(TARN_WINE_SCRIPT_OPTIONS --wow64)
+    # A cache entry of its own: a tree configured before it ran under WOW64 keeps its old
+    # TARN_WINE_TEMPLATE, which names the x86_64 template.
+    set(TARN_WINE_WOW64_TEMPLATE "${PROJECT_SOURCE_DIR}/build/wine-template-wow64" CACHE PATH
+        "Pristine WOW64 Wine prefix that the i686 tree's test prefixes are copied from")
+    set(TARN_WINE_TEMPLATE ${TARN_WINE_WOW64_TEMPLATE})
+else()
+    set(TARN_WINE_TESTS windows)
+    set(TARN_WINE_QUALIFIER "")
+    set(TARN_WINE_LABEL windows)
+    set(TARN_WINE_SCRIPT_OPTIONS "")
+    set(TARN_WINE_TEMPLATE "${PROJECT_SOURCE_DIR}/build/wine-template" CACHE PATH
+        "Pristine Wine prefix that test prefixes are copied from (made when missing)")
+endif()
 set(TARN_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 set(TARN_WINE_SCRIPT "${PROJECT_SOURCE_DIR}/scripts/wine-prefix.sh")
-set(TARN_WINE_FIXTURE wine_prefix)
+set(TARN_WINE_FIXTURE ${TARN_WINE_QUALIFIER}wine_prefix)
 # "\;" keeps the override list one entry of the ENVIRONMENT list; pass it on quoted.
 set(TARN_WINE_ENVIRONMENT
     "WINEPREFIX=${TARN_WINE_PREFIX}"
@@ -27,14 +49,16 @@ set(TARN_WINE_TEST_TIMEOUT 300)
 
 # The prefix fixture itself: created once per ctest run that includes any Wine test.
 function(tarn_add_wine_prefix_fixture)
-    add_test(NAME wine.prefix.setup
-        COMMAND bash ${TARN_WINE_SCRIPT} create ${TARN_WINE_TEMPLATE} ${TARN_WINE_PREFIX})
-    add_test(NAME wine.prefix.cleanup
-        COMMAND bash ${TARN_WINE_SCRIPT} stop ${TARN_WINE_PREFIX})
-    set_tests_properties(wine.prefix.setup PROPERTIES
-        FIXTURES_SETUP ${TARN_WINE_FIXTURE} LABELS windows TIMEOUT ${TARN_WINE_TEST_TIMEOUT})
-    set_tests_properties(wine.prefix.cleanup PROPERTIES
-        FIXTURES_CLEANUP ${TARN_WINE_FIXTURE} LABELS windows TIMEOUT 60)
+    set(setup ${TARN_WINE_QUALIFIER}wine.prefix.setup)
+    set(cleanup ${TARN_WINE_QUALIFIER}wine.prefix.cleanup)
+    add_test(NAME ${setup} COMMAND bash ${TARN_WINE_SCRIPT} ${TARN_WINE_SCRIPT_OPTIONS}
+        create ${TARN_WINE_TEMPLATE} ${TARN_WINE_PREFIX})
+    add_test(NAME ${cleanup} COMMAND bash ${TARN_WINE_SCRIPT} ${TARN_WINE_SCRIPT_OPTIONS}
+        stop ${TARN_WINE_PREFIX})
+    set_tests_properties(${setup} PROPERTIES FIXTURES_SETUP ${TARN_WINE_FIXTURE}
+        LABELS ${TARN_WINE_LABEL} TIMEOUT ${TARN_WINE_TEST_TIMEOUT})
+    set_tests_properties(${cleanup} PROPERTIES FIXTURES_CLEANUP ${TARN_WINE_FIXTURE}
+        LABELS ${TARN_WINE_LABEL} TIMEOUT 60)
 endfunction()
 
 # tarn_add_wine_test(NAME name COMMAND command... [FIXTURES fixture...]
@@ -47,9 +71,10 @@ function(tarn_add_wine_test)
     endif()
     add_test(NAME ${ARG_NAME} COMMAND ${ARG_COMMAND} WORKING_DIRECTORY ${ARG_WORKING_DIRECTORY})
     set_property(TEST ${ARG_NAME} PROPERTY ENVIRONMENT "${TARN_WINE_ENVIRONMENT}")
-    set_property(TEST ${ARG_NAME} PROPERTY FIXTURES_REQUIRED ${TARN_WINE_FIXTURE} ${ARG_FIXTURES})
-    set_property(TEST ${ARG_NAME} PROPERTY LABELS windows ${ARG_LABELS})
+    set_property(TEST ${ARG_NAME} PROPERTY FIXTURES_REQUIRED ${TARN_WINE_FIXTURE})
+    set_property(TEST ${ARG_NAME} PROPERTY LABELS ${TARN_WINE_LABEL} ${ARG_LABELS})
     set_property(TEST ${ARG_NAME} PROPERTY TIMEOUT ${TARN_WINE_TEST_TIMEOUT})
+    tarn_wine_tests_require(TESTS ${ARG_NAME} FIXTURES ${ARG_FIXTURES})
 endfunction()
 
 # tarn_add_wine_setup(NAME fixture COMMAND command... [CLEANUP_COMMAND command...]
@@ -58,11 +83,28 @@ endfunction()
 # the prefix after it exists, before and after the tests that require `fixture`.
 function(tarn_add_wine_setup)
     cmake_parse_arguments(PARSE_ARGV 0 ARG "" "NAME" "COMMAND;CLEANUP_COMMAND;FIXTURES")
-    tarn_add_wine_test(NAME wine.${ARG_NAME}.setup COMMAND ${ARG_COMMAND} FIXTURES ${ARG_FIXTURES})
-    set_tests_properties(wine.${ARG_NAME}.setup PROPERTIES FIXTURES_SETUP ${ARG_NAME})
+    set(setup ${TARN_WINE_QUALIFIER}wine.${ARG_NAME}.setup)
+    tarn_add_wine_test(NAME ${setup} COMMAND ${ARG_COMMAND} FIXTURES ${ARG_FIXTURES})
+    set_tests_properties(${setup} PROPERTIES FIXTURES_SETUP ${TARN_WINE_QUALIFIER}${ARG_NAME})
     if(ARG_CLEANUP_COMMAND)
-        tarn_add_wine_test(NAME wine.${ARG_NAME}.cleanup COMMAND ${ARG_CLEANUP_COMMAND}
-            FIXTURES ${ARG_FIXTURES})
-        set_tests_properties(wine.${ARG_NAME}.cleanup PROPERTIES FIXTURES_CLEANUP ${ARG_NAME})
+        set(cleanup ${TARN_WINE_QUALIFIER}wine.${ARG_NAME}.cleanup)
+        tarn_add_wine_test(NAME ${cleanup} COMMAND ${ARG_CLEANUP_COMMAND} FIXTURES ${ARG_FIXTURES})
+        set_tests_properties(${cleanup} PROPERTIES
+            FIXTURES_CLEANUP ${TARN_WINE_QUALIFIER}${ARG_NAME})
+    endif()
+endfunction()
+
+# tarn_wine_tests_require(TESTS test... [FIXTURES fixture...] [LOCKS lock...])
+# The tests need these fixtures of tarn_add_wine_setup and take turns with the other holders
+# of these locks (RESOURCE_LOCK).
+function(tarn_wine_tests_require)
+    cmake_parse_arguments(PARSE_ARGV 0 ARG "" "" "TESTS;FIXTURES;LOCKS")
+    list(TRANSFORM ARG_FIXTURES PREPEND "${TARN_WINE_QUALIFIER}")
+    list(TRANSFORM ARG_LOCKS PREPEND "${TARN_WINE_QUALIFIER}")
+    if(ARG_FIXTURES)
+        set_property(TEST ${ARG_TESTS} APPEND PROPERTY FIXTURES_REQUIRED ${ARG_FIXTURES})
+    endif()
+    if(ARG_LOCKS)
+        set_property(TEST ${ARG_TESTS} APPEND PROPERTY RESOURCE_LOCK ${ARG_LOCKS})
     endif()
 endfunction()

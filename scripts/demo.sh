@@ -3,21 +3,36 @@
 # its own (build/demo-prefix), registers the component there with regsvr32, evaluates the
 # example rule documents of examples/rules through COM on that Windows machine, tells in plain
 # words which rules hold, which do not and which failed, and unregisters the component again.
+#
+#   demo.sh           the x86_64 build, under the host's Wine
+#   demo.sh --i686    the i686 build (the agent's 32-bit process), under the WOW64 Wine of
+#                     scripts/wow64-root.sh, in build/demo-prefix-wow64
 set -euo pipefail
 
 readonly ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 readonly BUILD=$ROOT/build
-readonly PREFIX=$BUILD/demo-prefix
-readonly TOOL=$BUILD/win64/tools/tarn-eval/tarn-eval.exe
-readonly PROVIDER_DIR=$BUILD/win64/src/provider
 readonly EXAMPLES=$ROOT/examples/rules
+if [[ ${1:-} == --i686 ]]; then
+    readonly PRESET=win32 WIDTH=i686 PREFIX=$BUILD/demo-prefix-wow64
+    readonly TEMPLATE=$BUILD/wine-template-wow64 PREFIX_OPTIONS=(--wow64)
+    readonly WINE=$ROOT/scripts/wow64-wine.sh
+elif (($# == 0)); then
+    readonly PRESET=win64 WIDTH=x86_64 PREFIX=$BUILD/demo-prefix
+    readonly TEMPLATE=$BUILD/wine-template PREFIX_OPTIONS=()
+    readonly WINE=wine
+else
+    echo "usage: demo.sh [--i686]" >&2
+    exit 2
+fi
+readonly TOOL=$BUILD/$PRESET/tools/tarn-eval/tarn-eval.exe
+readonly PROVIDER_DIR=$BUILD/$PRESET/src/provider
 
 build_tool() {
     local log=$BUILD/logs/demo-build.log
     mkdir -p "$BUILD/logs"
-    echo "==> building tarn-eval.exe and KpxTarnRuleProvider.dll (Windows x86_64)"
-    if ! { cmake --preset win64 &&
-        cmake --build "$BUILD/win64" --target tarn-eval KpxTarnRuleProvider tarn-regtlib -j 2; } \
+    echo "==> building tarn-eval.exe and KpxTarnRuleProvider.dll (Windows $WIDTH)"
+    if ! { cmake --preset "$PRESET" &&
+        cmake --build "$BUILD/$PRESET" --target tarn-eval KpxTarnRuleProvider tarn-regtlib -j 2; } \
         >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "demo: the build failed (whole log: $log)" >&2
@@ -40,9 +55,9 @@ windows_path() {
 # registered first, then the component itself, the way an administrator does it.
 register_provider() {
     echo "==> registering the agent's type library (our stand-in) and KpxTarnRuleProvider.dll"
-    in_prefix wine "$PROVIDER_DIR/tarn-regtlib.exe" \
+    in_prefix "$WINE" "$PROVIDER_DIR/tarn-regtlib.exe" \
         "$(windows_path "$PROVIDER_DIR/InventoryRuleAgent.tlb")"
-    if ! in_prefix wine regsvr32 /s "$(windows_path "$PROVIDER_DIR/KpxTarnRuleProvider.dll")"; then
+    if ! in_prefix "$WINE" regsvr32 /s "$(windows_path "$PROVIDER_DIR/KpxTarnRuleProvider.dll")"; then
         echo "demo: regsvr32 could not register KpxTarnRuleProvider.dll" >&2
         exit 1
     fi
@@ -50,8 +65,8 @@ register_provider() {
 
 unregister_provider() {
     echo "==> unregistering KpxTarnRuleProvider.dll (regsvr32 /u) and the type library"
-    in_prefix wine regsvr32 /s /u "$(windows_path "$PROVIDER_DIR/KpxTarnRuleProvider.dll")"
-    in_prefix wine "$PROVIDER_DIR/tarn-regtlib.exe" /u \
+    in_prefix "$WINE" regsvr32 /s /u "$(windows_path "$PROVIDER_DIR/KpxTarnRuleProvider.dll")"
+    in_prefix "$WINE" "$PROVIDER_DIR/tarn-regtlib.exe" /u \
         "$(windows_path "$PROVIDER_DIR/InventoryRuleAgent.tlb")"
 }
 
@@ -61,7 +76,7 @@ evaluate_examples() {
     mapfile -t documents < <(cd "$EXAMPLES" && ls -- *.xml)
     local status=0
     # tarn-eval.exe creates the registered class through COM, as the agent does.
-    (cd "$EXAMPLES" && in_prefix wine "$TOOL" "${documents[@]}") >"$output" || status=$?
+    (cd "$EXAMPLES" && in_prefix "$WINE" "$TOOL" "${documents[@]}") >"$output" || status=$?
     # 0: every rule holds, 1: some do not; anything else means the tool could not do its job.
     if ((status > 1)); then
         echo "demo: tarn-eval.exe ended with exit status $status" >&2
@@ -73,11 +88,11 @@ main() {
     cd "$ROOT"
     bash scripts/setup.sh
     build_tool
-    echo "==> preparing the Wine prefix build/demo-prefix"
-    bash scripts/wine-prefix.sh create "$BUILD/wine-template" "$PREFIX"
-    trap 'bash "$ROOT/scripts/wine-prefix.sh" stop "$PREFIX"' EXIT
+    echo "==> preparing the Wine prefix ${PREFIX#"$ROOT/"}"
+    bash scripts/wine-prefix.sh "${PREFIX_OPTIONS[@]}" create "$TEMPLATE" "$PREFIX"
+    trap 'bash "$ROOT/scripts/wine-prefix.sh" "${PREFIX_OPTIONS[@]}" stop "$PREFIX"' EXIT
     echo "==> installing the example packages (examples/packages/*.wxs) into the prefix"
-    WINEPREFIX=$PREFIX bash examples/packages/install.sh "$BUILD/demo-packages"
+    env WINEPREFIX="$PREFIX" WINE="$WINE" bash examples/packages/install.sh "$BUILD/demo-packages"
     register_provider
     echo "==> evaluating examples/rules/*.xml with tarn-eval.exe through COM"
     local output=$BUILD/demo-results.tsv

@@ -17,6 +17,8 @@ readonly PACKAGES=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine64-tools
     # the Windows test machine and the installer packages its tests build
     wine wine64 wixl
+    # the Debian root with a WOW64 Wine that runs the i686 build (scripts/wow64-root.sh)
+    debootstrap
 )
 
 missing_packages() {
