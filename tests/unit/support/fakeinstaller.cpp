@@ -25,7 +25,9 @@ bool IsHexDigit(char16_t c) {
 }
 
 std::u16string Key(std::u16string_view code) {
-    return AsciiToLower(code);
+    std::u16string key(code);
+    std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
+    return key;
 }
 
 std::u16string Text(const char16_t* text) {

@@ -7,6 +7,16 @@
 
 namespace tarn::test {
 
+namespace {
+
+std::u16string Folded(std::u16string_view text) {
+    std::u16string folded(text);
+    std::transform(folded.begin(), folded.end(), folded.begin(), AsciiLower);
+    return folded;
+}
+
+} // namespace
+
 FakeRegistry::Bytes FakeRegistry::Raw(std::u16string_view chars) {
     Bytes bytes(chars.size() * sizeof(char16_t));
     std::memcpy(bytes.data(), chars.data(), bytes.size());
@@ -24,7 +34,7 @@ FakeRegistry::Bytes FakeRegistry::Number(DWORD value) {
 }
 
 FakeRegistry::KeyId FakeRegistry::Id(HKEY root, std::u16string_view path) {
-    return {root, AsciiToLower(path)};
+    return {root, Folded(path)};
 }
 
 void FakeRegistry::AddKey(HKEY root, std::u16string_view path) {
@@ -33,11 +43,11 @@ void FakeRegistry::AddKey(HKEY root, std::u16string_view path) {
 
 void FakeRegistry::SetValue(HKEY root, std::u16string_view path, std::u16string_view name,
                             DWORD type, Bytes data) {
-    keys_[Id(root, path)][AsciiToLower(name)] = Value{type, std::move(data)};
+    keys_[Id(root, path)][Folded(name)] = Value{type, std::move(data)};
 }
 
 void FakeRegistry::SetEnvironment(std::u16string_view name, std::u16string_view value) {
-    environment_[AsciiToLower(name)] = std::u16string(value);
+    environment_[Folded(name)] = std::u16string(value);
 }
 
 bool FakeRegistry::HasKey(HKEY root, std::u16string_view path) const {
@@ -77,7 +87,7 @@ LSTATUS FakeRegistry::QueryValue(HKEY key, const char16_t* name, DWORD* type, BY
         return ERROR_INVALID_HANDLE;
     }
     const Values& values = keys_[handle->second];
-    const auto value = values.find(AsciiToLower(name == nullptr ? u"" : name));
+    const auto value = values.find(Folded(name == nullptr ? u"" : name));
     if (value == values.end()) {
         return ERROR_FILE_NOT_FOUND;
     }
@@ -105,8 +115,7 @@ std::u16string FakeRegistry::Expanded(std::u16string_view text) const {
             break;
         }
         out += text.substr(0, open);
-        const auto variable =
-            environment_.find(AsciiToLower(text.substr(open + 1, close - open - 1)));
+        const auto variable = environment_.find(Folded(text.substr(open + 1, close - open - 1)));
         if (variable == environment_.end()) {
             out += text.substr(open, close - open);
             text.remove_prefix(close);
