@@ -86,6 +86,11 @@ TEST(Report, SeverityWords) {
     }
 }
 
+std::u16string AtSource(const char* file, int line) {
+    char16_t source[report::kAtSourceBytes];
+    return report::AtSourceInto(source, file, line) ? std::u16string(source) : u"";
+}
+
 TEST(Report, SourceOfAPosition) {
     const std::string fits(287, 'n');
     const struct {
@@ -104,11 +109,11 @@ TEST(Report, SourceOfAPosition) {
         {"caf\xe9.h", 1, u"caf\u00e9(1)"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(report::AtSource(c.file, c.line), c.source) << (c.file ? c.file : "null");
+        EXPECT_EQ(AtSource(c.file, c.line), c.source) << (c.file ? c.file : "null");
     }
     // 291 bytes and the terminating NUL fit; one more does not.
-    EXPECT_EQ(report::AtSource((fits + ".h").c_str(), 12).size(), 291u);
-    EXPECT_EQ(report::AtSource((fits + "n.h").c_str(), 12), u"");
+    EXPECT_EQ(AtSource((fits + ".h").c_str(), 12).size(), 291u);
+    EXPECT_EQ(AtSource((fits + "n.h").c_str(), 12), u"");
 }
 
 TEST(Report, RecordsCarryTheEffectiveSeverity) {

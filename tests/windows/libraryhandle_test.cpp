@@ -17,7 +17,7 @@ TEST(LibraryHandle, LoadsFindsAndFreesKeepingTheLastError) {
     SetLastError(ERROR_BAD_FORMAT);
     kernel32.Free();
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT));
-    EXPECT_FALSE(kernel32.IsLoaded());
+    EXPECT_EQ(kernel32.Get(), nullptr);
     EXPECT_EQ(kernel32.Find("IsWow64Process"), nullptr);
 }
 
@@ -25,7 +25,7 @@ TEST(LibraryHandle, FailedLoadLeavesTheLoaderError) {
     LibraryHandle module;
     EXPECT_FALSE(module.Load(u"tarn-no-such-module.dll"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-    EXPECT_FALSE(module.IsLoaded());
+    EXPECT_EQ(module.Get(), nullptr);
 }
 
 TEST(LibraryHandle, LoadingAgainReleasesTheModuleHeldBefore) {
