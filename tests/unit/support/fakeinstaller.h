@@ -17,17 +17,6 @@
 
 namespace tarn::test {
 
-// One call that a loaded library received.
-struct InstallerCall {
-    std::string function;
-    std::u16string code; // product, upgrade or shortcut
-    std::u16string property;
-    bool valueGiven = false;
-    bool countGiven = false;
-    DWORD countIn = 0;
-    DWORD index = 0;
-};
-
 class FakeInstaller {
 public:
     // ---- the database ----
@@ -47,9 +36,6 @@ public:
     void RemoveFunction(const std::string& name) { removed_.insert(name); }
 
     // ---- what happened ----
-    // Calls are recorded unless switched off (benchmarks).
-    void SetRecording(bool recording) noexcept { recording_ = recording; }
-    const std::vector<InstallerCall>& Calls() const noexcept { return calls_; }
     int Loads() const noexcept { return loads_; }
     // Libraries handed out and not yet released.
     int Loaded() const noexcept { return loaded_; }
@@ -79,18 +65,11 @@ private:
                              GuidBuffer& productCode);
     std::optional<std::u16string> PropertyOf(Product& product, std::u16string_view property);
     void Violation(std::string text) { violations_.push_back(std::move(text)); }
-    void Record(InstallerCall call) {
-        if (recording_) {
-            calls_.push_back(std::move(call));
-        }
-    }
 
     std::map<std::u16string, Product> products_; // by lower-case code
     std::map<std::u16string, Family> families_;  // by lower-case code
     std::set<std::string> removed_;
     bool loadable_ = true;
-    bool recording_ = true;
-    std::vector<InstallerCall> calls_;
     int loads_ = 0;
     int loaded_ = 0;
     std::vector<std::string> violations_;
