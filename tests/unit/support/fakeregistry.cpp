@@ -81,7 +81,6 @@ LSTATUS FakeRegistry::CreateKey(HKEY root, const char16_t* subKey, DWORD, REGSAM
 
 LSTATUS FakeRegistry::QueryValue(HKEY key, const char16_t* name, DWORD* type, BYTE* data,
                                  DWORD* size) {
-    queryCapacities_.push_back(*size);
     const auto handle = open_.find(key);
     if (handle == open_.end()) {
         return ERROR_INVALID_HANDLE;

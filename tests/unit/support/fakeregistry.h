@@ -1,6 +1,6 @@
 // A registry held in memory for native tests: keys by root and path (ASCII case-insensitive),
 // typed values as raw bytes, and an environment for REG_EXPAND_SZ expansion. It answers with
-// the status codes and size rules of the Windows calls and records what it was asked.
+// the status codes and size rules of the Windows calls and counts the keys left open.
 #pragma once
 
 #include "utility/platform/registryapi.h"
@@ -29,8 +29,6 @@ public:
     bool HasKey(HKEY root, std::u16string_view path) const;
 
     std::size_t OpenHandles() const noexcept { return open_.size(); }
-    // The capacity in bytes of every value query so far, in order.
-    const std::vector<DWORD>& QueryCapacities() const noexcept { return queryCapacities_; }
     // Makes every expansion fail with `error`.
     void FailExpansion(DWORD error) noexcept { expansionError_ = error; }
 
@@ -57,7 +55,6 @@ private:
     std::map<KeyId, Values> keys_;
     std::map<HKEY, KeyId> open_;
     std::map<std::u16string, std::u16string> environment_; // by lower-case name
-    std::vector<DWORD> queryCapacities_;
     std::uintptr_t nextHandle_ = 0x1000;
     DWORD expansionError_ = ERROR_SUCCESS;
 };
