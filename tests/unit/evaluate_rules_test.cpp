@@ -1,5 +1,5 @@
 // The evaluate operation and the combinators beyond the answers that the corpus documents
-// (run by corpus_test.cpp) show: what their raises say, null pointers and nesting depth.
+// show: what their raises say, null pointers and nesting depth.
 #include "rules/kpxtarnruleproviderinterface.h"
 #include "support/evaluation.h"
 #include "utility/platform/bstr.h"
@@ -14,6 +14,9 @@ namespace {
 
 using rules::RuleProvider;
 
+constexpr char16_t kNoRegistryChild[] =
+    u"Expression node 'SRRegistry' has no child expression node!";
+
 TEST(Combinators, RaisedFailuresCarryTheirDescriptions) {
     const struct {
         const char16_t* expression;
@@ -24,6 +27,11 @@ TEST(Combinators, RaisedFailuresCarryTheirDescriptions) {
         {u"<not><!--c--></not>", u"Unknown expression type: '#comment'"},
         {u"<not>text</not>", u"Unknown expression type: '#text'"},
         {u"<ruleset/>", u"Expression node 'or' has no child expression nodes"},
+        // SRRegistry: only "false" switches it off; its first child decides, whatever its
+        // node type, and white space is no child.
+        {u"<SRRegistry selected='true'/>", kNoRegistryChild},
+        {u"<SRRegistry>\n  \n</SRRegistry>", kNoRegistryChild},
+        {u"<SRRegistry><?pi x?><and/></SRRegistry>", u"Unknown expression type: 'pi'"},
     };
     for (const auto& c : cases) {
         Machine machine;
