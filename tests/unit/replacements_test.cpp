@@ -1,5 +1,6 @@
-// The replacement values offered to registration scripts: their order, the version-part
-// swap, the file description lookup, where a failure is reported, and the text expansion.
+// The replacement values offered to registration scripts: their order, where a failure is
+// reported and what it stops, and the text expansion. (The scripts use APPID and the module
+// path; the version parts and description are offered as they are read.)
 #include "provider/replacements.h"
 
 #include "support/logcapture.h"
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -22,73 +22,24 @@ constexpr std::uint32_t Words(std::uint32_t high, std::uint32_t low) {
     return high << 16 | low;
 }
 
-TEST(VersionSwap, BuildsBelow75WroteTheBuildIntoTheFourthPart) {
-    const struct {
-        std::uint32_t ms, ls;
-        int build, revision;
-    } cases[] = {
-        {Words(6, 0), Words(0, 2500), 2500, 0}, {Words(6, 0), Words(1, 20), 1, 20},
-        {Words(6, 0), Words(5, 100), 100, 5},   {Words(6, 0), Words(5, 99), 5, 99},
-        {Words(7, 4), Words(0, 3000), 3000, 0}, {Words(7, 5), Words(0, 3000), 0, 3000},
-        {Words(8, 0), Words(2, 500), 2, 500},   {0xFFFFFFFFu, 0xFFFFFFFFu, 65535, 65535},
-    };
-    for (const auto& c : cases) {
-        const VersionParts parts = SplitProductVersion(c.ms, c.ls);
-        EXPECT_EQ(parts.major, static_cast<int>(c.ms >> 16));
-        EXPECT_EQ(parts.minor, static_cast<int>(c.ms & 0xFFFF));
-        EXPECT_EQ(parts.build, c.build) << std::hex << c.ms << " " << c.ls;
-        EXPECT_EQ(parts.revision, c.revision) << std::hex << c.ms << " " << c.ls;
-    }
-}
-
-using TranslationList = std::vector<std::pair<std::uint16_t, std::uint16_t>>;
-using Strings = std::map<std::u16string, std::u16string>;
-
-#define BLOCK(code) u"\\StringFileInfo\\" code u"\\FileDescription"
-
-// A version resource made of a fixed version and a table of string values.
+// A version resource with the product version 6.0.0.2500 (as builds below 7.5 wrote 6.0.2500)
+// and one description.
 class FakeVersionResource final : public VersionResource {
 public:
     bool hasFixed = true;
-    TranslationList translations{{0x0409, 0x04B0}};
-    Strings strings{{BLOCK(u"040904B0"), u"Rule provider"}};
 
     bool ProductVersion(std::uint32_t& ms, std::uint32_t& ls) const override {
         ms = Words(6, 0);
         ls = Words(0, 2500);
         return hasFixed;
     }
-    TranslationList Translations() const override { return translations; }
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> Translations() const override {
+        return {{0x0409, 0x04B0}};
+    }
     std::u16string String(const std::u16string& subBlock) const override {
-        const auto found = strings.find(subBlock);
-        return found == strings.end() ? std::u16string() : found->second;
+        return subBlock == u"\\StringFileInfo\\040904B0\\FileDescription" ? u"Rule provider" : u"";
     }
 };
-
-TEST(Description, IsLookedUpUnderEachTranslationThenTheUsualBlocks) {
-    const struct {
-        TranslationList translations;
-        Strings strings;
-        std::u16string expected;
-    } cases[] = {
-        {{{0x0407, 0x04E4}, {0x0409, 0x04B0}},
-         {{BLOCK(u"040704E4"), u"German"}, {BLOCK(u"040904B0"), u"English"}},
-         u"German"},
-        {{{0x0407, 0x04E4}, {0x0409, 0x04B0}},
-         {{BLOCK(u"040704E4"), u""}, {BLOCK(u"040904B0"), u"English"}},
-         u"English"},
-        {{{0x040C, 0x04E4}}, {{BLOCK(u"040C04E4"), u"French"}}, u"French"},
-        {{}, {{BLOCK(u"040904B0"), u"B0"}, {BLOCK(u"040904E4"), u"E4"}}, u"E4"},
-        {{{0x0407, 0x04E4}}, {{BLOCK(u"04090000"), u"Neutral"}}, u"Neutral"},
-        {{{0x0407, 0x04E4}}, {}, u""},
-    };
-    for (const auto& c : cases) {
-        FakeVersionResource resource;
-        resource.translations = c.translations;
-        resource.strings = c.strings;
-        EXPECT_EQ(FileDescription(resource), c.expected);
-    }
-}
 
 class FakeModuleFile final : public ModuleFile {
 public:
