@@ -50,7 +50,6 @@ TEST(ComError, MessageIsTheSystemTextOrAFallback) {
         {0x80040201, u"IDispatch error #1"},
         {0x8004FFFF, u"IDispatch error #65023"},
         {0x80040200, u"Unknown error 0x80040200"},
-        {0x80050201, u"Unknown error 0x80050201"},
         {0x00000012, u"Unknown error 0x12"},
     };
     for (const auto& c : cases) {
@@ -148,17 +147,13 @@ TEST(ComError, RaiseCarriesTheDescriptionAndLeavesTheThreadAlone) {
     EXPECT_EQ(withCode.Error(), E_FAIL);
     EXPECT_EQ(withCode.Description(),
               u"Failed to create XMLDOM. The system cannot find the file specified.");
-}
-
-TEST(ComError, FormattedDescriptionsAreCutAtTheirBuffers) {
+    // Descriptions are cut at 8192 characters.
     const std::u16string longText(9000, u'x');
-    const _com_error raised = Caught([&] { RaiseComErrorFormat(E_FAIL, u"%s: %d", longText, 1); });
-    EXPECT_EQ(raised.Description(), std::u16string(8192, u'x'));
+    const _com_error cut = Caught([&] { RaiseComErrorFormat(E_FAIL, u"%s: %d", longText, 1); });
+    EXPECT_EQ(cut.Description(), std::u16string(8192, u'x'));
     const _com_error formatted =
         Caught([] { RaiseComErrorFormat(E_FAIL, u"Invalid value %ls at %d", u"Csidl", 3); });
     EXPECT_EQ(formatted.Description(), u"Invalid value Csidl at 3");
-    EXPECT_EQ(FormatBstr(u"%s", longText).View().size(), 8191u);
-    EXPECT_EQ(FormatBstr(u"%ls %ls", u"a", u"b").View(), u"a b");
 }
 
 std::uint32_t raisedCode = 0;
