@@ -148,12 +148,6 @@ TEST(SmartMSIUpgradeCode, EveryInstallerAnswerAndVersionRange) {
         {"first code in code-unit order, upper case first",
          [](FakeMachine& m) { Family(m, kLower, u"5.0", kUpper, u"5.0"); },
          u"Comparison='SAME' version='5'", 0, Found("5.0", kUpper)},
-        {"a code enumerated twice keeps the version read last",
-         [](FakeMachine& m) {
-             Family(m, kOld, u"2.0", kOld, u"2.0");
-             m.installer.ChangeVersionAfterRead(kOld, u"4.0");
-         },
-         u"Comparison='SAME' version='4'", 0, Found("4.0", kOld)},
         {"unreadable version cannot match",
          [](FakeMachine& m) {
              OldAndNew(m);

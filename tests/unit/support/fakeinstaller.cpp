@@ -125,11 +125,6 @@ void FakeInstaller::AddProduct(const std::u16string& productCode,
     products_[Key(productCode)].version = std::move(version);
 }
 
-void FakeInstaller::ChangeVersionAfterRead(const std::u16string& productCode,
-                                           std::u16string later) {
-    products_[Key(productCode)].laterVersion = std::move(later);
-}
-
 void FakeInstaller::SetProductAnswer(const std::u16string& productCode, UINT answer) {
     products_[Key(productCode)].answer = answer;
 }
@@ -156,11 +151,7 @@ std::unique_ptr<InstallerLibrary> FakeInstaller::Load() {
 std::optional<std::u16string> FakeInstaller::PropertyOf(Product& product,
                                                         std::u16string_view property) {
     if (property == u"VersionString") {
-        std::optional<std::u16string> version = product.version;
-        if (product.laterVersion) {
-            product.version = std::exchange(product.laterVersion, std::nullopt);
-        }
-        return version;
+        return product.version;
     }
     if (property == u"ProductName") {
         return u"Scripted product";

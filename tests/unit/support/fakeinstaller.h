@@ -22,8 +22,6 @@ public:
     // ---- the database ----
     // A product the installer knows; without a version its "VersionString" is unknown.
     void AddProduct(const std::u16string& productCode, std::optional<std::u16string> version);
-    // After the next read of its "VersionString" the product has version `later`.
-    void ChangeVersionAfterRead(const std::u16string& productCode, std::u16string later);
     // Every MsiGetProductInfoW call for this code answers `answer`, writing nothing.
     void SetProductAnswer(const std::u16string& productCode, UINT answer);
     // A related product of the family, in enumeration order (codes of at most 38 characters).
@@ -51,7 +49,6 @@ private:
 
     struct Product {
         std::optional<std::u16string> version;
-        std::optional<std::u16string> laterVersion;
         std::optional<UINT> answer;
     };
     struct Family {
