@@ -29,22 +29,17 @@ TEST(ParseVersionString, PacksTextByTheQuirksOfTheParser) {
         {u"", 0},
         {u"v1.2", V(0, 2, 0, 0)},
         {u"2b.007.0x10.9z", V(2, 7, 0, 9)},
-        {u"+7.+8", V(7, 8, 0, 0)},
-        {u"--1.+-1.-+1", 0},
-        {u"- 1", V(0, 1, 0, 0)},
+        {u"+7.--1.- 1", V(7, 0, 0, 1)},
         // Tab is no separator but white space before a number.
         {u"\t3.\t4", V(3, 4, 0, 0)},
         {u"1.2\t3", V(1, 2, 0, 0)},
-        {u"3\t.4", V(3, 4, 0, 0)},
         // Only ASCII digits count; the text ends at a NUL.
         {u"\uFF11.2", V(0, 2, 0, 0)},
         {std::u16string(u"1.2\0.3", 6), V(1, 2, 0, 0)},
         // Unmasked shifts: the minor's high bits land in the major, the major's are lost.
         {u"1.70000", 0x0001117000000000ull},
-        {u"0.0.0.65537", V(0, 0, 1, 1)},
-        {u"65537.0.65538", V(1, 0, 2, 0)},
+        {u"65537.0.65538.65537", V(1, 0, 3, 1)},
         // Signs and saturation in 32 bits.
-        {u"-1", 0xFFFF000000000000ull},
         {u"0.0.0.-1", 0x00000000FFFFFFFFull},
         {u"0.-4294967295", V(0, 1, 0, 0)},
         {u"0.4294967296", 0xFFFFFFFF00000000ull},
