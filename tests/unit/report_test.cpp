@@ -105,6 +105,9 @@ TEST(Report, RecordCarriesTheProcessIdentity) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].source, "Report<Identity>");
     EXPECT_EQ(records[0].module, "tarn_unit_tests");
+    EXPECT_EQ(records[0].process, "tarn_unit_tests");
+    EXPECT_EQ(records[0].pid, static_cast<std::uint32_t>(::getpid()));
+    EXPECT_EQ(records[0].thread, static_cast<std::uint32_t>(::gettid()));
     char host[256] = {};
     ::gethostname(host, sizeof host - 1);
     EXPECT_EQ(records[0].hostName, std::string(host).substr(0, std::string(host).find('.')));
