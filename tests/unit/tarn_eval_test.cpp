@@ -32,7 +32,6 @@ TEST(TarnEvalDecode, ByteOrderMarksChooseTheEncoding) {
         {"<\xC3\xA9/>", u"<\u00E9/>"},
         {"\xFF\xFE\xE9\0\x34\xD8\x1E\xDD"s, u"\u00E9\U0001D11E"},
         {"\xFE\xFF\0\xE9\xD8\x34\xDD\x1E"s, u"\u00E9\U0001D11E"},
-        {"\xFF\xFE", u""},
         {"\xFF\xFE<\0a"s, u"", false},
         {"\xFE\xFF\0<\0"s, u"", false},
         {"<\0"s, u"<\0"s}, // UTF-16 without a mark is taken as UTF-8
@@ -60,11 +59,8 @@ TEST(TarnEvalArguments, Table) {
         {{"b.xml", "-", "a.xml"}, "", {"b.xml", "-", "a.xml"}},
         {{"-", "a.xml", "-"}, "only once", {}},
         {{"a.xml", "-h"}, "", {"a.xml"}, "", true},
-        {{"--help"}, "", {}, "", true},
         {{"--verbose", "a.xml"}, "unknown option '--verbose'", {}},
-        {{"-x"}, "unknown option '-x'", {}},
         {{"--", "--help", "-x", "-"}, "", {"--help", "-x", "-"}},
-        {{"--"}, "no rule document", {}},
         {{"a.xml", "--dll", "-odd.dll", "b.xml"}, "", {"a.xml", "b.xml"}, "-odd.dll"},
         {{"a.xml", "--dll"}, "--dll needs the path", {}},
         {{"--dll", "", "a.xml"}, "--dll needs the path", {}},
@@ -94,7 +90,6 @@ TEST(TarnEvalOutput, LinesAndExitStatus) {
         const char* line;
     } cases[] = {
         {S_OK, VARIANT_TRUE, "r.xml\t0x00000000\tTRUE\n"},
-        {S_FALSE, VARIANT_FALSE, "r.xml\t0x00000001\tFALSE\n"},
         {E_UNEXPECTED, VARIANT_FALSE, "r.xml\t0x8000FFFF\tFALSE\n"},
         {S_OK, kUnsetResult, "r.xml\t0x00000000\tUNSET\n"},
         {S_OK, 1, "r.xml\t0x00000000\tTRUE\n"},
