@@ -20,10 +20,6 @@ constexpr char16_t kPoison = u'\x2592';
 constexpr const char* kFunctions[] = {"MsiGetProductInfoW", "MsiEnumRelatedProductsW",
                                       "MsiGetShortcutTargetW", "MsiGetComponentPathW"};
 
-bool IsHexDigit(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
 std::u16string Key(std::u16string_view code) {
     std::u16string key(code);
     std::transform(key.begin(), key.end(), key.begin(), AsciiLower);
@@ -59,7 +55,7 @@ bool IsBracedGuid(std::u16string_view text) noexcept {
     }
     for (std::size_t i = 1; i < 37; ++i) {
         const bool hyphen = i == 9 || i == 14 || i == 19 || i == 24;
-        if (hyphen ? text[i] != u'-' : !IsHexDigit(text[i])) {
+        if (hyphen ? text[i] != u'-' : HexDigitValue(text[i]) < 0) {
             return false;
         }
     }
