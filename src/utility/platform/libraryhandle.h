@@ -1,4 +1,4 @@
-// Owning holder of a loaded module, for binding late to functions by name.
+// Owning holder of a loaded module, for binding late to functions by name (Windows only).
 #pragma once
 
 #include <utility>
