@@ -163,9 +163,9 @@ TEST(SmartMSIUpgradeCode, EveryInstallerAnswerAndVersionRange) {
         {"products after a failed index are not seen",
          [](FakeMachine& m) {
              OldAndNew(m);
-             m.installer.FailEnumeration(kUpgrade, 1, ERROR_INVALID_PARAMETER);
+             m.installer.FailEnumeration(kUpgrade, 0, ERROR_INVALID_PARAMETER);
          },
-         u"Comparison='SAME' version='3.0'", 1, EnumerationWarning(87) + none},
+         u"Comparison='HIGHER' version='0'", 1, EnumerationWarning(87) + none},
         {"unknown comparison without products", [](FakeMachine&) {},
          u"Comparison='EQUAL' version='2.0'", 1, none},
         {"library not loadable", OldAndNew, u"Comparison='HIGHER' version='0'", E_FAIL,
