@@ -1,8 +1,7 @@
-// The evaluate operation and the combinators beyond the answers that the corpus documents
-// show: what their raises say, null pointers and nesting depth.
+// The combinators beyond the answers that the corpus documents show: what their raises say,
+// and nesting depth. (Null pointers are answered at the COM boundary: provider_object_test.)
 #include "rules/kpxtarnruleproviderinterface.h"
 #include "support/evaluation.h"
-#include "utility/platform/bstr.h"
 #include "utility/text/strings.h"
 
 #include <gtest/gtest.h>
@@ -39,16 +38,6 @@ TEST(Combinators, RaisedFailuresCarryTheirDescriptions) {
         EXPECT_TRUE(outcome.raised) << Utf16ToUtf8(c.expression);
         EXPECT_EQ(outcome.description, c.description);
     }
-}
-
-TEST(EvaluateRules, NullPointersAreAnswered) {
-    Machine machine;
-    RuleProvider provider(machine);
-    VARIANT_BOOL result = kUntouched;
-    EXPECT_EQ(provider.EvaluateRules(nullptr, &result), E_FAIL);
-    EXPECT_EQ(result, VARIANT_FALSE);
-    const Bstr text = Bstr::Copy(u"<ruleset><and/></ruleset>");
-    EXPECT_EQ(provider.EvaluateRules(text.Get(), nullptr), E_POINTER);
 }
 
 std::u16string NestedAnds(int levels) {
