@@ -117,17 +117,11 @@ std::string Found(const std::string& version, const std::u16string& product) {
                       "].");
 }
 
+// "Failed to obtain product version: <code>" or "Failed to enumerate products: <code>", with the
+// installer's answer.
 std::string Warning(const std::string& what, const std::u16string& code, UINT answer) {
     return Report(2, "EvaluateExpression msiUpgradeCode",
-                  what + U8(code) + " (" + std::to_string(answer) + ")");
-}
-
-std::string VersionWarning(const std::u16string& product, UINT answer) {
-    return Warning("Failed to obtain product version: ", product, answer);
-}
-
-std::string EnumerationWarning(UINT answer) {
-    return Warning("Failed to enumerate products: ", kUpgrade, answer);
+                  "Failed to " + what + ": " + U8(code) + " (" + std::to_string(answer) + ")");
 }
 
 TEST(SmartMSIUpgradeCode, EveryInstallerAnswerAndVersionRange) {
@@ -153,10 +147,12 @@ TEST(SmartMSIUpgradeCode, EveryInstallerAnswerAndVersionRange) {
              OldAndNew(m);
              m.installer.SetProductAnswer(kNew, ERROR_BAD_CONFIGURATION);
          },
-         u"Comparison='SAME' version='3.0'", 1, VersionWarning(kNew, 1610) + none},
+         u"Comparison='SAME' version='3.0'", 1,
+         Warning("obtain product version", kNew, 1610) + none},
         {"version too long for its 256 characters",
          [](FakeMachine& m) { Family(m, kOld, (u"2." + std::u16string(254, u'0')).c_str()); },
-         u"Comparison='HIGHER' version='0'", 1, VersionWarning(kOld, 234) + none},
+         u"Comparison='HIGHER' version='0'", 1,
+         Warning("obtain product version", kOld, 234) + none},
         {"longest version that fits",
          [](FakeMachine& m) { Family(m, kOld, (u"2." + std::u16string(253, u'0')).c_str()); },
          u"Comparison='SAME' version='2'", 0, Found("2." + std::string(253, '0'), kOld)},
@@ -165,7 +161,7 @@ TEST(SmartMSIUpgradeCode, EveryInstallerAnswerAndVersionRange) {
              OldAndNew(m);
              m.installer.FailEnumeration(kUpgrade, 0, ERROR_INVALID_PARAMETER);
          },
-         u"Comparison='HIGHER' version='0'", 1, EnumerationWarning(87) + none},
+         u"Comparison='HIGHER' version='0'", 1, Warning("enumerate products", kUpgrade, 87) + none},
         {"unknown comparison without products", [](FakeMachine&) {},
          u"Comparison='EQUAL' version='2.0'", 1, none},
         {"library not loadable", OldAndNew, u"Comparison='HIGHER' version='0'", E_FAIL,

@@ -26,14 +26,12 @@ protected:
     ProviderDll dll;
 };
 
-struct ClassObjectCase {
+const struct {
     const char* name;
     const CLSID* clsid;
     const IID* iid;
     HRESULT hr;
-};
-
-const ClassObjectCase kClassObjectCases[] = {
+} kClassObjectCases[] = {
     {"factory", &kProviderClassId, &IID_IClassFactory, S_OK},
     {"unknown of the factory", &kProviderClassId, &IID_IUnknown, S_OK},
     {"interface the factory lacks", &kProviderClassId, &IID_IDispatch, E_NOINTERFACE},
@@ -45,7 +43,7 @@ const ClassObjectCase kClassObjectCases[] = {
 TEST_F(ProviderObject, DllGetClassObjectAnswersEveryRequest) {
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(dll.GetClassObject(kProviderClassId, IID_IClassFactory, factory.OutVoid()), S_OK);
-    for (const ClassObjectCase& c : kClassObjectCases) {
+    for (const auto& c : kClassObjectCases) {
         void* out = kGarbage;
         EXPECT_EQ(dll.GetClassObject(*c.clsid, *c.iid, &out), c.hr) << c.name;
         EXPECT_EQ(out, SUCCEEDED(c.hr) ? factory.Get() : nullptr) << c.name;
@@ -57,14 +55,12 @@ TEST_F(ProviderObject, DllGetClassObjectAnswersEveryRequest) {
     EXPECT_EQ(factory->QueryInterface(IID_IClassFactory, nullptr), E_POINTER);
 }
 
-struct CreateCase {
+const struct {
     const char* name;
     bool aggregated;
     const IID* iid;
     HRESULT hr;
-};
-
-const CreateCase kCreateCases[] = {
+} kCreateCases[] = {
     {"IInventoryRuleProvider", false, &kInventoryRuleProviderId, S_OK},
     {"IDispatch", false, &IID_IDispatch, S_OK},
     {"IObjectSafety", false, &IID_IObjectSafety, S_OK},
@@ -97,7 +93,7 @@ public:
 TEST_F(ProviderObject, FactoryCreatesWhatIsAskedFor) {
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(dll.GetClassObject(kProviderClassId, IID_IClassFactory, factory.OutVoid()), S_OK);
-    for (const CreateCase& c : kCreateCases) {
+    for (const auto& c : kCreateCases) {
         Outer outer;
         void* out = kGarbage;
         EXPECT_EQ(factory->CreateInstance(c.aggregated ? &outer : nullptr, *c.iid, &out), c.hr)
