@@ -54,6 +54,17 @@ TEST(ReportFilter, EffectiveSeverityAndWantedness) {
     }
 }
 
+TEST(Report, SeverityWords) {
+    const struct {
+        std::uint32_t severity;
+        std::u16string word;
+    } cases[] = {{1, u"*ERRR"},  {2, u"*WARN"},  {4, u" INFO"}, {8, u"<TRC>"},
+                 {16, u"<VRB>"}, {32, u"<DBG>"}, {3, u"?UNKN"}, {0, u"?UNKN"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(SeverityWord(c.severity), c.word);
+    }
+}
+
 std::u16string AtSource(const char* file, int line) {
     char16_t source[report::kAtSourceBytes];
     return report::AtSourceInto(source, file, line) ? std::u16string(source) : u"";
@@ -134,6 +145,29 @@ TEST(Report, FormatWrapperCutsAt4095) {
     EXPECT_EQ(records[0].severity, 2u);
     EXPECT_EQ(records[1].message, "wide has narrow 3");
     EXPECT_EQ(records[2].message, "literal");
+}
+
+TEST(Report, ErrorWrapperAppendsTheErrorTextWhenThereIsRoom) {
+    const struct {
+        std::u16string text;
+        std::uint32_t error;
+        std::string message;
+    } cases[] = {
+        {u"Opening y", 0xE0001234, "Opening y, error: No error description available (0xE0001234)"},
+        {std::u16string(4090, u'a'), 2, std::string(4090, 'a') + ", err"},
+        {std::u16string(4200, u'c'), 2, std::string(4095, 'c')},
+    };
+    for (const auto& c : cases) {
+        const LogCapture capture;
+        CEReportEventError(CE_SEVERITY_ERROR, u"ReportError", c.error, u"%s", c.text);
+        const std::vector<LogRecord> records = capture.RecordsFrom("ReportError");
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].message, c.message);
+    }
+    // An empty formatted text stays empty, so nothing is written.
+    const LogCapture capture;
+    CEReportEventError(CE_SEVERITY_ERROR, u"ReportError", 2, u"");
+    EXPECT_TRUE(capture.Records().empty());
 }
 
 int failedReturnLine = 0;

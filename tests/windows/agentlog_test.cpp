@@ -1,6 +1,6 @@
 // The log writer, the reporting call and the error texts against the real Windows services.
 #include "utility/log/agentlog.h"
-#include "utility/log/comerror.h"
+#include "utility/log/errortext.h"
 #include "utility/log/logoverride.h"
 #include "utility/log/report.h"
 #include "utility/log/systemmessage.h"
@@ -166,14 +166,19 @@ TEST(WindowsAgentLog, ProcessLogGoesToTheCommonApplicationData) {
     EXPECT_EQ(records[0].severity, 2u);
 }
 
-// The texts of raised failures come from the system's message table.
 TEST(WindowsErrorText, SystemTextsAndFallbacks) {
     const std::u16string raw = SystemMessageText(2, kLanguageNeutral);
     ASSERT_GT(raw.size(), 2u);
     EXPECT_EQ(raw.substr(raw.size() - 2), u"\r\n");
-    EXPECT_EQ(_com_error(HRESULT_FROM_WIN32(2)).ErrorMessage(), raw.substr(0, raw.size() - 2));
-    EXPECT_EQ(std::u16string(_com_error(static_cast<HRESULT>(0xE0001234)).ErrorMessage()),
-              u"Unknown error 0xE0001234");
+    const std::u16string trimmed = GetErrorText(2);
+    EXPECT_FALSE(trimmed.empty());
+    EXPECT_NE(trimmed.back(), u'.');
+    EXPECT_NE(trimmed.back(), u'\n');
+    EXPECT_EQ(GetErrorText(0xE0001234), u"");
+    EXPECT_EQ(GetErrorText(0xE0001234, 1, 1033), u"No error description available (0xE0001234)");
+    SetLastError(2);
+    EXPECT_EQ(GetLastErrorText(), trimmed);
+    EXPECT_EQ(GetLastError(), 2u);
 }
 
 } // namespace

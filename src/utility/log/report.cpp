@@ -1,6 +1,8 @@
 #include "utility/log/report.h"
 
 #include "utility/log/agentlog.h"
+#include "utility/log/errortext.h"
+#include "utility/log/systemmessage.h"
 
 #include <string_view>
 
@@ -82,6 +84,22 @@ void ReportFormat(std::uint32_t severity, const char16_t* source, const char16_t
     CEReportEvent(severity, source, text);
 }
 
+void ReportError(std::uint32_t severity, const char16_t* source, std::uint32_t error,
+                 const char16_t* format, const FormatArg* args, std::size_t count) noexcept {
+    char16_t text[kMessageChars] = {};
+    try {
+        bool cut = false;
+        const std::size_t length = FormatInto(text, kMessageChars, format, args, count, &cut);
+        if (length > 0 && !cut) {
+            const std::u16string errorText =
+                GetErrorText(error, ERRORTEXT_DECORATE_4, kLanguageEnglishUs);
+            FormatTo(text + length, kMessageChars - length, u", error: %ls", errorText);
+        }
+        CEReportEvent(severity, source, text);
+    } catch (...) {
+    }
+}
+
 void ReportAt(std::uint32_t severity, const char* file, int line, const char16_t* format,
               const FormatArg* args, std::size_t count) noexcept {
     char16_t source[kAtSourceBytes];
@@ -115,5 +133,24 @@ void CEReportEvent(std::uint32_t severity, const char16_t* source,
         }
         tarn::report::WriteRecord(log, filter.effectiveSeverity, source, message);
     } catch (...) {
+    }
+}
+
+const char16_t* SeverityWord(std::uint32_t severity) noexcept {
+    switch (severity) {
+    case CE_SEVERITY_ERROR:
+        return u"*ERRR";
+    case CE_SEVERITY_WARNING:
+        return u"*WARN";
+    case CE_SEVERITY_INFO:
+        return u" INFO";
+    case CE_SEVERITY_TRACE:
+        return u"<TRC>";
+    case CE_SEVERITY_VERBOSE:
+        return u"<VRB>";
+    case CE_SEVERITY_DEBUG:
+        return u"<DBG>";
+    default:
+        return u"?UNKN";
     }
 }

@@ -48,6 +48,8 @@ bool AtSourceInto(char16_t (&out)[kAtSourceBytes], const char* file, int line) n
 
 void ReportAt(std::uint32_t severity, const char* file, int line, const char16_t* format,
               const FormatArg* args, std::size_t count) noexcept;
+void ReportError(std::uint32_t severity, const char16_t* source, std::uint32_t error,
+                 const char16_t* format, const FormatArg* args, std::size_t count) noexcept;
 void ReportFormat(std::uint32_t severity, const char16_t* source, const char16_t* format,
                   const FormatArg* args, std::size_t count) noexcept;
 
@@ -72,6 +74,14 @@ void CEReportEventFormat(std::uint32_t severity, const char16_t* source, const c
     tarn::report::ReportFormat(severity, source, format, c.items, c.count);
 }
 
+// Like CEReportEventFormat, then ", error: <text of error>" when the message was not cut.
+template <class... A>
+void CEReportEventError(std::uint32_t severity, const char16_t* source, std::uint32_t error,
+                        const char16_t* format, const A&... args) noexcept {
+    const tarn::report::Captured<A...> c(args...);
+    tarn::report::ReportError(severity, source, error, format, c.items, c.count);
+}
+
 // Reports under the source "basename(line)" of a source position.
 template <class... A>
 void CEReportEventAt(std::uint32_t severity, const char* file, int line, const char16_t* format,
@@ -79,6 +89,10 @@ void CEReportEventAt(std::uint32_t severity, const char* file, int line, const c
     const tarn::report::Captured<A...> c(args...);
     tarn::report::ReportAt(severity, file, line, format, c.items, c.count);
 }
+
+// The five-character word of a severity ("*ERRR", "*WARN", " INFO", "<TRC>", "<VRB>",
+// "<DBG>", else "?UNKN").
+const char16_t* SeverityWord(std::uint32_t severity) noexcept;
 
 #if defined(__FILE_NAME__)
 #define TARN_SOURCE_FILE __FILE_NAME__
