@@ -14,13 +14,20 @@ public:
         return RegCreateKeyExW(root, Ole(subKey), 0, nullptr, options, access, security, key,
                                nullptr);
     }
+    LSTATUS QueryValue(HKEY key, const char16_t* name, DWORD* type, BYTE* data,
+                       DWORD* size) override {
+        return RegQueryValueExW(key, Ole(name), nullptr, type, data, size);
+    }
     LSTATUS CloseKey(HKEY key) override { return RegCloseKey(key); }
+    DWORD ExpandEnvironment(const char16_t* text, char16_t* out, DWORD capacity) override {
+        return ExpandEnvironmentStringsW(Ole(text), Ole(out), capacity);
+    }
 };
 
 } // namespace
 
 RegistryApi& LiveRegistryApi() noexcept {
-    // Never destroyed: the module's unload sequence may still need it.
+    // Never destroyed: singletons read the registry while the module unloads.
     static LiveRegistry& registry = *new LiveRegistry();
     return registry;
 }

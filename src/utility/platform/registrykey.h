@@ -1,10 +1,13 @@
-// Owning wrapper of one open registry key. Every failure returns false and leaves the
-// registry's status as the thread's last-error code.
+// Owning wrapper of one open registry key with typed reads. Every failure returns false and
+// leaves a Win32 error code as the thread's last-error code: the registry's status when a
+// call failed, ERROR_INVALID_DATA when the value has a type the read does not accept.
 #pragma once
 
 #include "utility/platform/registryapi.h"
 
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace tarn {
 
@@ -36,8 +39,24 @@ public:
     bool IsOpen() const noexcept { return key_ != nullptr; }
     HKEY Get() const noexcept { return key_; }
 
+    // A string value, a REG_EXPAND_SZ expanded, or a 4-byte REG_DWORD / REG_BINARY as "%d".
+    // With `maxLength` >= 0 the text is cut to it or filled up to it with NUL characters.
+    bool QueryString(const char16_t* name, std::u16string& out, int maxLength = -1);
+    // A 4-byte REG_DWORD / REG_BINARY, or a string value read as one "%d" number.
+    bool QueryDword(const char16_t* name, DWORD& out);
+    // Appends the strings of a REG_MULTI_SZ (up to the first empty one; one empty string when
+    // it holds none) or the one string of a REG_SZ.
+    bool QueryMultiString(const char16_t* name, std::vector<std::u16string>& out);
+
 private:
+    struct RawValue;
+
     bool Adopt(LSTATUS status, HKEY key);
+    // Reads the value into 512 bytes; its type and size are known even when it did not fit.
+    bool QueryFirst(const char16_t* name, RawValue& value);
+    // Reads it again into a buffer of its size when the first read did not hold it all.
+    bool QueryRest(const char16_t* name, RawValue& value);
+    bool Expand(std::u16string& text);
 
     RegistryApi* api_;
     HKEY key_ = nullptr;
