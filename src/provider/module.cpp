@@ -5,7 +5,7 @@
 #include "provider/modulefile.h"
 #include "provider/registration.h"
 #include "provider/typeinfo.h"
-#include "utility/platform/platformcheck.h"
+#include "utility/platform/osdetector.h"
 
 namespace tarn::provider {
 

@@ -1,11 +1,10 @@
 #include "utility/platform/registrykey.h"
 
 #include "utility/text/format.h"
-#include "utility/text/strings.h"
+#include "utility/text/scan.h"
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <utility>
 
 namespace tarn {
@@ -31,27 +30,6 @@ DWORD NumberOf(const BYTE* data) noexcept {
     DWORD value = 0;
     std::memcpy(&value, data, sizeof(value));
     return value;
-}
-
-// The text read as the C runtime's wide scanf reads one "%d": leading white space, an optional
-// sign, then decimal digits, wrapping modulo 2^32; nothing when no digit is where one belongs.
-std::optional<DWORD> ScanNumber(std::u16string_view text) noexcept {
-    std::size_t at = 0;
-    while (at < text.size() && IsCrtSpace(text[at])) {
-        ++at;
-    }
-    const bool negative = at < text.size() && text[at] == u'-';
-    if (at < text.size() && (text[at] == u'+' || text[at] == u'-')) {
-        ++at;
-    }
-    if (at == text.size() || text[at] < u'0' || text[at] > u'9') {
-        return std::nullopt;
-    }
-    DWORD value = 0;
-    for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at) {
-        value = value * 10u + static_cast<DWORD>(text[at] - u'0');
-    }
-    return negative ? 0u - value : value;
 }
 
 // The UTF-16 text of `size` bytes of data (an odd last byte is dropped).
@@ -221,11 +199,11 @@ bool RegistryKey::QueryDword(const char16_t* name, DWORD& out) {
     if (!QueryString(name, text)) {
         return false;
     }
-    const std::optional<DWORD> number = ScanNumber(text);
+    const std::optional<std::int32_t> number = ScanInt32(text);
     if (!number) {
         return Fail(ERROR_INVALID_DATA);
     }
-    out = *number;
+    out = static_cast<DWORD>(*number);
     return true;
 }
 
