@@ -22,7 +22,6 @@ public:
         initialized_ = InitializeCriticalSectionAndSpinCount(&section_, 0) != FALSE;
         return initialized_;
     }
-    bool IsInitialized() const noexcept { return initialized_; }
 
     void Enter() noexcept { EnterCriticalSection(&section_); }
     void Leave() noexcept { LeaveCriticalSection(&section_); }

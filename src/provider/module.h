@@ -24,16 +24,14 @@ public:
     // module may be called: what is held is left as it is.
     void Terminate(bool processEnding) noexcept;
 
-    bool IsInitialized() const noexcept { return initialized_; }
-    HINSTANCE Instance() const noexcept { return instance_; }
-
     // Live objects and factory locks hold the module.
     void Lock() noexcept { lockCount_.fetch_add(1, std::memory_order_relaxed); }
     void Unlock() noexcept { lockCount_.fetch_sub(1, std::memory_order_relaxed); }
-    long LockCount() const noexcept { return lockCount_.load(std::memory_order_relaxed); }
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept;
-    HRESULT CanUnloadNow() const noexcept { return LockCount() == 0 ? S_OK : S_FALSE; }
+    HRESULT CanUnloadNow() const noexcept {
+        return lockCount_.load(std::memory_order_relaxed) == 0 ? S_OK : S_FALSE;
+    }
     HRESULT RegisterServer() noexcept;
     HRESULT UnregisterServer() noexcept;
 

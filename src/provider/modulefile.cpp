@@ -8,12 +8,6 @@ namespace tarn::provider {
 
 namespace {
 
-// The HRESULT of the thread's last Windows error; E_FAIL when no error was recorded.
-HRESULT LastErrorHresult() noexcept {
-    const DWORD error = GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
 class LiveVersionResource final : public VersionResource {
 public:
     explicit LiveVersionResource(std::vector<BYTE> data) noexcept : data_(std::move(data)) {}

@@ -79,7 +79,7 @@ HRESULT WriteEntry(const std::u16string& key, const char16_t* valueName,
                    const std::u16string* data) {
     RegistryKey opened;
     if (!opened.Create(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_SET_VALUE)) {
-        return HRESULT_FROM_WIN32(GetLastError());
+        return LastErrorHresult();
     }
     if (data == nullptr) {
         return S_OK;

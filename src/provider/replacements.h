@@ -77,16 +77,13 @@ class Replacements final : public ReplacementSink {
 public:
     HRESULT Add(const char16_t* name, std::u16string_view value) override;
 
-    const std::vector<std::pair<std::u16string, std::u16string>>& Values() const noexcept {
-        return values_;
-    }
-    // The value of `name` (matched without regard to ASCII case), or null.
-    const std::u16string* Find(std::u16string_view name) const noexcept;
-    // `text` with every "%NAME%" replaced by its value and "%%" by "%"; false when a name has
-    // no value or a "%" is left open.
+    // `text` with every "%NAME%" replaced by its value (names matched without regard to ASCII
+    // case) and "%%" by "%"; false when a name has no value or a "%" is left open.
     bool Expand(std::u16string_view text, std::u16string& out) const;
 
 private:
+    const std::u16string* Find(std::u16string_view name) const noexcept;
+
     std::vector<std::pair<std::u16string, std::u16string>> values_;
 };
 

@@ -53,10 +53,6 @@ constexpr DispatchEntry kTable[] = {
 
 } // namespace
 
-std::span<const DispatchEntry> DispatchTable() noexcept {
-    return kTable;
-}
-
 Evaluator FindEvaluator(std::u16string_view name) noexcept {
     for (const DispatchEntry& entry : kTable) {
         if (EqualsAsciiNoCase(name, entry.name)) {

@@ -5,7 +5,6 @@
 #include "rules/status.h"
 #include "rules/xml/dom.h"
 
-#include <span>
 #include <string_view>
 
 namespace tarn::rules {
@@ -18,8 +17,6 @@ struct DispatchEntry {
     std::u16string_view name; // compared with A-Z folded
     Evaluator evaluate;
 };
-
-std::span<const DispatchEntry> DispatchTable() noexcept;
 
 // The evaluator for an element name, or null when no row matches.
 Evaluator FindEvaluator(std::u16string_view name) noexcept;

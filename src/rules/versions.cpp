@@ -11,16 +11,12 @@ constexpr bool IsSeparator(char16_t c) noexcept {
     return c == u' ' || c == u'.' || c == u',';
 }
 
-constexpr bool IsWhiteSpace(char16_t c) noexcept {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-
 constexpr std::uint32_t kMaxPart = 0xFFFFFFFFu;
 
 // One token read as an unsigned decimal number, the way the C runtime's wcstoul does.
 std::uint32_t ReadPart(std::u16string_view token) noexcept {
     std::size_t i = 0;
-    while (i < token.size() && IsWhiteSpace(token[i])) {
+    while (i < token.size() && IsCrtSpace(token[i])) {
         ++i;
     }
     bool negative = false;

@@ -1,8 +1,7 @@
-// The evaluate operation and the combinators beyond the answers that the corpus documents
-// (run by corpus_test.cpp) show: what their raises say, null pointers and nesting depth.
+// The combinators beyond the answers that the corpus documents show: what their raises say,
+// and nesting depth. (Null pointers are answered at the COM boundary: provider_object_test.)
 #include "rules/kpxtarnruleproviderinterface.h"
 #include "support/evaluation.h"
-#include "utility/platform/bstr.h"
 #include "utility/text/strings.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,9 @@ namespace {
 
 using rules::RuleProvider;
 
+constexpr char16_t kNoRegistryChild[] =
+    u"Expression node 'SRRegistry' has no child expression node!";
+
 TEST(Combinators, RaisedFailuresCarryTheirDescriptions) {
     const struct {
         const char16_t* expression;
@@ -24,6 +26,11 @@ TEST(Combinators, RaisedFailuresCarryTheirDescriptions) {
         {u"<not><!--c--></not>", u"Unknown expression type: '#comment'"},
         {u"<not>text</not>", u"Unknown expression type: '#text'"},
         {u"<ruleset/>", u"Expression node 'or' has no child expression nodes"},
+        // SRRegistry: only "false" switches it off; its first child decides, whatever its
+        // node type, and white space is no child.
+        {u"<SRRegistry selected='true'/>", kNoRegistryChild},
+        {u"<SRRegistry>\n  \n</SRRegistry>", kNoRegistryChild},
+        {u"<SRRegistry><?pi x?><and/></SRRegistry>", u"Unknown expression type: 'pi'"},
     };
     for (const auto& c : cases) {
         Machine machine;
@@ -31,16 +38,6 @@ TEST(Combinators, RaisedFailuresCarryTheirDescriptions) {
         EXPECT_TRUE(outcome.raised) << Utf16ToUtf8(c.expression);
         EXPECT_EQ(outcome.description, c.description);
     }
-}
-
-TEST(EvaluateRules, NullPointersAreAnswered) {
-    Machine machine;
-    RuleProvider provider(machine);
-    VARIANT_BOOL result = kUntouched;
-    EXPECT_EQ(provider.EvaluateRules(nullptr, &result), E_FAIL);
-    EXPECT_EQ(result, VARIANT_FALSE);
-    const Bstr text = Bstr::Copy(u"<ruleset><and/></ruleset>");
-    EXPECT_EQ(provider.EvaluateRules(text.Get(), nullptr), E_POINTER);
 }
 
 std::u16string NestedAnds(int levels) {

@@ -20,69 +20,33 @@ struct ParseCase {
     PackedVersion packed;
 };
 
-std::u16string Repeat(std::u16string_view piece, std::size_t times) {
-    std::u16string text;
-    for (std::size_t i = 0; i < times; ++i) {
-        text += piece;
-    }
-    return text;
-}
-
 TEST(ParseVersionString, PacksTextByTheQuirksOfTheParser) {
-    constexpr std::size_t k64K = 64 * 1024;
     const ParseCase cases[] = {
         {u"1.2.3.4", 0x0001000200030004ull},
-        {u"1,2,3,4", V(1, 2, 3, 4)},
-        {u"1 2 3 4", V(1, 2, 3, 4)},
         {u"1, 2 .3", V(1, 2, 3, 0)},
-        {u"1..2", V(1, 2, 0, 0)},
-        {u" ., 1", V(1, 0, 0, 0)},
-        {u"1.2.", V(1, 2, 0, 0)},
-        {u"1.2.3.4.5", V(1, 2, 3, 4)},
+        {u" ., 1..2.", V(1, 2, 0, 0)},
         {u"1.2.3.4.x.y.z", V(1, 2, 3, 4)},
-        {u"5", V(5, 0, 0, 0)},
-        {u"5.1", V(5, 1, 0, 0)},
-        {u"5.1.2", V(5, 1, 2, 0)},
         {u"", 0},
-        {u"abc", 0},
-        {u"...", 0},
         {u"v1.2", V(0, 2, 0, 0)},
         {u"2b.007.0x10.9z", V(2, 7, 0, 9)},
-        {u"+7.+8", V(7, 8, 0, 0)},
-        {u"--1.+-1.-+1", 0},
-        {u"- 1", V(0, 1, 0, 0)},
+        {u"+7.--1.- 1", V(7, 0, 0, 1)},
         // Tab is no separator but white space before a number.
         {u"\t3.\t4", V(3, 4, 0, 0)},
         {u"1.2\t3", V(1, 2, 0, 0)},
-        {u"3\t.4", V(3, 4, 0, 0)},
-        // Only ASCII digits count.
+        // Only ASCII digits count; the text ends at a NUL.
         {u"\uFF11.2", V(0, 2, 0, 0)},
-        // The text ends at a NUL.
         {std::u16string(u"1.2\0.3", 6), V(1, 2, 0, 0)},
         // Unmasked shifts: the minor's high bits land in the major, the major's are lost.
         {u"1.70000", 0x0001117000000000ull},
-        {u"1.4464", 0x0001117000000000ull},
-        {u"0.0.0.65537", V(0, 0, 1, 1)},
-        {u"65536.1", V(0, 1, 0, 0)},
-        {u"65537.0.65538", V(1, 0, 2, 0)},
+        {u"65537.0.65538.65537", V(1, 0, 3, 1)},
         // Signs and saturation in 32 bits.
-        {u"-1", 0xFFFF000000000000ull},
-        {u"0.-1", 0xFFFFFFFF00000000ull},
         {u"0.0.0.-1", 0x00000000FFFFFFFFull},
         {u"0.-4294967295", V(0, 1, 0, 0)},
-        {u"0.4294967295", 0xFFFFFFFF00000000ull},
         {u"0.4294967296", 0xFFFFFFFF00000000ull},
-        {u"0.99999999999999999999999999", 0xFFFFFFFF00000000ull},
         {u"0.-99999999999999999999999999", 0xFFFFFFFF00000000ull},
         {u"99999999999.0.0.1", V(0xFFFF, 0, 0, 1)},
-        // Texts of 64 KB stay within their first four tokens.
-        {Repeat(u"9", k64K), 0xFFFF000000000000ull},
-        {Repeat(u".", k64K), 0},
-        {Repeat(u" ,.", k64K / 3) + u"7", V(7, 0, 0, 0)},
-        {u"1" + Repeat(u",", 5000) + u"2" + Repeat(u". ", 5000) + u"3", V(1, 2, 3, 0)},
-        {Repeat(u"1.2.3.4.", k64K / 8), V(1, 2, 3, 4)},
-        {u"1." + Repeat(u"0", k64K) + u"5", V(1, 5, 0, 0)},
-        {Repeat(u"-", k64K), 0},
+        // Long texts stay within their first four tokens.
+        {u"1." + std::u16string(64 * 1024, u'0') + u"5", V(1, 5, 0, 0)},
     };
     for (const ParseCase& c : cases) {
         EXPECT_EQ(ParseVersionString(c.text), c.packed) << Utf16ToUtf8(c.text.substr(0, 40));
@@ -122,19 +86,11 @@ TEST(CompareVersions, EveryOperatorAtAndAroundItsBounds) {
         {two, two, u"BETWEEN", below, S_OK},
         {above, two, u"BETWEEN", below, S_FALSE},
         {V(1, 0, 0, 0), two, u"BETWEEN", below, S_FALSE},
-        {0, two, u"BETWEEN", 0, S_OK},
-        {two, below, u"BETWEEN", two, S_FALSE},
         {below, below, u"BETWEEN", two, S_FALSE},
-        // Names fold A-Z only.
+        // Names fold A-Z only; order is unsigned across the top bit.
         {above, two, u"higher_or_same", 0, S_OK},
-        {two, two, u"Same", 0, S_OK},
         {below, two, u"between", 0, S_OK},
-        {below, two, u"lower", 0, S_OK},
-        // Unsigned order across the top bit.
-        {0xFFFF000000000000ull, 1, u"HIGHER", 0, S_OK},
-        {1, 0xFFFF000000000000ull, u"LOWER", 0, S_OK},
         {0x8000000000000000ull, 0x7FFFFFFFFFFFFFFFull, u"HIGHER", 0, S_OK},
-        {V(10, 0, 0, 0), V(9, 99, 99, 99), u"HIGHER", 0, S_OK},
     };
     for (const CompareCase& c : cases) {
         EXPECT_EQ(CompareVersions(c.actual, c.reference, c.comparison, c.lower), c.expected)
@@ -149,10 +105,12 @@ TEST(CompareVersions, AbsentComparisonIsInvalidArgumentWithoutRaising) {
 
 TEST(CompareVersions, EmptyOrUnknownNamesRaiseNamingTheText) {
     const std::u16string names[] = {
-        u"",          u"HIGHER_OR_EQUAL",
-        u" SAME",     u"SAME ",
-        u"\uFF33AME", u"H\u0131GHER" /* dotless i */,
-        u"EQUAL",     std::u16string(5000, u'X'),
+        u"",
+        u"HIGHER_OR_EQUAL",
+        u"SAME ",
+        u"\uFF33AME",
+        u"H\u0131GHER" /* dotless i */,
+        std::u16string(5000, u'X'),
     };
     for (const std::u16string& name : names) {
         try {
@@ -162,7 +120,7 @@ TEST(CompareVersions, EmptyOrUnknownNamesRaiseNamingTheText) {
             EXPECT_EQ(e.Error(), E_FAIL);
             const std::u16string expected =
                 u"CompareVersions() Unknown comparison type : '" + name + u"'";
-            EXPECT_EQ(e.Description(), expected.substr(0, 8191)) << Utf16ToUtf8(name);
+            EXPECT_EQ(e.Description(), expected) << Utf16ToUtf8(name.substr(0, 40));
         }
     }
 }
@@ -180,21 +138,13 @@ TEST(ReadVersionCondition, ReadsTheThreeAttributes) {
         {u"<e Comparison='SAME' version='1.2'/>", true, u"SAME", V(1, 2, 0, 0), 0},
         {u"<e Comparison='BETWEEN' version='2' versionLower='1.5'/>", true, u"BETWEEN",
          V(2, 0, 0, 0), V(1, 5, 0, 0)},
-        {u"<e Comparison='BETWEEN' version='2' versionLower=''/>", true, u"BETWEEN", V(2, 0, 0, 0),
-         0},
-        {u"<e Comparison='' version='3'/>", true, u"", V(3, 0, 0, 0), 0},
         {u"<e Comparison=' x ' version='abc'/>", true, u" x ", 0, 0},
         // No condition; the comparison text, once read, stays.
         {u"<e Comparison='SAME'/>", false, u"SAME", 0, 0},
-        {u"<e Comparison='SAME' version=''/>", false, u"SAME", 0, 0},
         {u"<e Comparison='SAME' version='' versionLower='1'/>", false, u"SAME", 0, 0},
-        {u"<e version='1.2'/>", false, std::nullopt, 0, 0},
         // Attribute names are exact.
-        {u"<e comparison='SAME' version='1'/>", false, std::nullopt, 0, 0},
         {u"<e Comparison='SAME' Version='1'/>", false, u"SAME", 0, 0},
         {u"<e Comparison='SAME' version='1' versionlower='1'/>", true, u"SAME", V(1, 0, 0, 0), 0},
-        // Child elements are not attributes.
-        {u"<e><Comparison>SAME</Comparison><version>1</version></e>", false, std::nullopt, 0, 0},
     };
     for (const ConditionCase& c : cases) {
         xml::CreateResult created = xml::TryCreateDocument();

@@ -31,9 +31,12 @@ std::vector<test::LogRecord> Records(const AgentLog& log) {
     return records;
 }
 
-void Write(AgentLog& log, const char16_t* message) {
+// Writes like the reporting call does, giving the in-flight count back; null names and zero
+// ids stand for this process.
+void Write(AgentLog& log, const char16_t* message, const char16_t* module = nullptr,
+           const char16_t* process = nullptr, std::uint32_t pid = 0, std::uint32_t tid = 0) {
     AgentLog::InFlightCounter* inFlight = nullptr;
-    log.Write(inFlight, 2, u"WindowsAgentLog", nullptr, nullptr, 0, 0, message);
+    log.Write(inFlight, 2, u"WindowsAgentLog", module, process, pid, tid, message);
     if (inFlight != nullptr) {
         inFlight->fetch_sub(1);
     }
@@ -51,12 +54,16 @@ TEST(WindowsAgentLog, WritesRecordsWithTheProcessIdentity) {
     DeleteFileW(Ole((directory + u"Agent.log").c_str()));
     AgentLog log(directory);
     EXPECT_EQ(log.LogFilePath(), directory + u"Agent.log");
-    Write(log, u"first");
-    Write(log, u"second\nline");
+    Write(log, u"\u00e9t\u00e9 \U0001F600");
+    Write(log, u"second\nline", u"Other.dll", u"other.exe", 42, 43);
     const auto records = Records(log);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].message, "first");
+    EXPECT_EQ(records[0].message, "\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80") << "stored as UTF-8";
     EXPECT_EQ(records[1].message, "second\r\nline");
+    EXPECT_EQ(records[1].module, "Other.dll");
+    EXPECT_EQ(records[1].process, "other.exe");
+    EXPECT_EQ(records[1].pid, 42u);
+    EXPECT_EQ(records[1].thread, 43u);
     EXPECT_EQ(records[0].pid, GetCurrentProcessId());
     EXPECT_EQ(records[0].thread, GetCurrentThreadId());
     EXPECT_EQ(records[0].process, Utf16ToUtf8(ProcessName()));
@@ -95,6 +102,30 @@ TEST(WindowsAgentLog, RecordIsDroppedWhileAnotherThreadHoldsTheMutex) {
     CloseHandle(mutex);
     CloseHandle(held);
     CloseHandle(done);
+}
+
+// The writer hands its in-flight counter to the caller, who counts the write down; closing
+// waits for that and leaves the settings reading 0.
+TEST(WindowsAgentLog, CloseWaitsForWritesInProgressAndEndsTheSettings) {
+    AgentLog log(TempDirectory(u"tarn-agentlog-close"));
+    std::uint32_t size = 0;
+    std::uint32_t files = 0;
+    EXPECT_EQ(log.ReadSettings(size, files), 7u);
+    EXPECT_EQ(size, 100u);
+    EXPECT_EQ(files, 20u);
+    AgentLog::InFlightCounter* inFlight = nullptr;
+    log.Write(inFlight, 4, u"s", nullptr, nullptr, 0, 0, u"m");
+    ASSERT_NE(inFlight, nullptr);
+    EXPECT_EQ(inFlight->load(), 1);
+    std::thread finisher([inFlight] {
+        Sleep(150);
+        inFlight->fetch_sub(1);
+    });
+    log.Close();
+    EXPECT_EQ(inFlight->load(), 0);
+    finisher.join();
+    EXPECT_EQ(log.ReadSettings(size, files), 0u);
+    EXPECT_EQ(size + files, 0u);
 }
 
 TEST(WindowsAgentLog, OverrideIsNormalisedInTheEnvironment) {

@@ -1,7 +1,8 @@
 // The installer tests against the real Windows Installer: two products of one upgrade family
 // installed side by side by the test fixture, a third product never installed. The live
 // machine's installer library directly, then the rules through the component itself
-// (KpxTarnRuleProvider.dll loaded by path), with the log records they write.
+// (KpxTarnRuleProvider.dll loaded by path), with the log records they write. Codes that are
+// no GUIDs and the patch test are corpus documents (tests/corpus/installer, patch-*.xml).
 #include "machine/machine.h"
 #include "support/componentlog.h"
 #include "support/provider.h"
@@ -36,6 +37,11 @@ std::u16string ProductRule(const std::u16string& code) {
 
 std::u16string FamilyRule(const std::u16string& code, const std::u16string& condition) {
     return u"<SmartMSIUpgradeCode upgradeCode='" + code + u"' " + condition + u"/>";
+}
+
+std::u16string Lower(std::u16string code) {
+    std::transform(code.begin(), code.end(), code.begin(), AsciiLower);
+    return code;
 }
 
 bool MsiLoaded() {
@@ -106,8 +112,7 @@ TEST_F(WindowsInstallerRules, ProductCodes) {
         HRESULT hr;
     } cases[] = {
         {kOld, S_OK},
-        {kNew, S_OK},
-        {AsciiToLower(kNew), S_OK},
+        {Lower(kNew), S_OK},
         {kNever, S_FALSE},
     };
     for (const auto& c : cases) {
@@ -130,19 +135,6 @@ TEST_F(WindowsInstallerRules, ProductCodes) {
     EXPECT_FALSE(MsiLoaded()) << "the installer library is released after each test";
 }
 
-// The installer refuses codes that are no braced GUIDs; the product test raises for them.
-TEST_F(WindowsInstallerRules, MalformedProductCodesRaise) {
-    const std::u16string codes[] = {u"", u"not a product code", kOld.substr(1, 36),
-                                    std::u16string(10 * 1024, u'F'),
-                                    u"{" + std::u16string(10 * 1024, u'0') + u"}"};
-    for (const std::u16string& code : codes) {
-        const test::Answer answer = Evaluate(ProductRule(code));
-        EXPECT_EQ(answer.hr, E_FAIL) << U8(code.substr(0, 40));
-        EXPECT_EQ(answer.result, VARIANT_FALSE);
-    }
-    EXPECT_FALSE(MsiLoaded()) << "released also when the test raises";
-}
-
 std::string Found(const char* version, const std::u16string& product) {
     return std::string("8 Version [") + version + "] found. Matching product code is [" +
            U8(product) + "].";
@@ -158,15 +150,13 @@ TEST_F(WindowsInstallerRules, UpgradeFamilyVersionRanges) {
         std::string trace;
     } cases[] = {
         {kFamily, u"Comparison='HIGHER_OR_SAME' version='2.5'", S_OK, Found("3.1.0", kNew)},
-        {kFamily, u"Comparison='LOWER' version='2.5'", S_OK, Found("2.0.0", kOld)},
         {kFamily, u"Comparison='SAME' version='3.1'", S_OK, Found("3.1.0", kNew)},
         // Both match: the product whose code sorts first is reported.
         {kFamily, u"Comparison='BETWEEN' version='3.1' versionLower='2.0'", S_OK,
          Found("2.0.0", kOld)},
         {kFamily, u"Comparison='between' version='3.0.9.9' versionLower='2.0.0.1'", S_FALSE,
          kNoneFound},
-        {kFamily, u"Comparison='HIGHER' version='3.1.0.0'", S_FALSE, kNoneFound},
-        {AsciiToLower(kFamily), u"Comparison='HIGHER' version='0'", S_OK, Found("2.0.0", kOld)},
+        {Lower(kFamily), u"Comparison='HIGHER' version='0'", S_OK, Found("2.0.0", kOld)},
         {kNeverFamily, u"Comparison='HIGHER' version='0'", S_FALSE, kNoneFound},
         // An unknown comparison name goes unnoticed while nothing is found, and raises once a
         // product is.
@@ -183,31 +173,6 @@ TEST_F(WindowsInstallerRules, UpgradeFamilyVersionRanges) {
             << U8(c.condition);
         EXPECT_TRUE(log.From("EvaluateExpression msiUpgradeCode").empty()) << U8(c.condition);
     }
-    EXPECT_FALSE(MsiLoaded());
-}
-
-// Windows refuses to enumerate a family whose code is no GUID (invalid parameter), which the
-// test reports; Wine answers that there are no more items, which ends the walk silently.
-// Either way the test does not hold.
-TEST_F(WindowsInstallerRules, MalformedUpgradeCodesDoNotHold) {
-    const std::u16string codes[] = {u"", u"upgrade family", std::u16string(10 * 1024, u'{')};
-    for (const std::u16string& code : codes) {
-        const LogSince log;
-        const test::Answer answer = Evaluate(FamilyRule(code, u"Comparison='HIGHER' version='0'"));
-        EXPECT_EQ(answer.hr, S_FALSE) << U8(code.substr(0, 40));
-        const std::vector<std::string> warnings = log.From("EvaluateExpression msiUpgradeCode");
-        if (!warnings.empty()) {
-            std::string expected = "2 Failed to enumerate products: " + U8(code) + " (87)";
-            expected.resize(std::min<std::size_t>(expected.size(), 2 + 4095));
-            EXPECT_EQ(warnings, std::vector<std::string>{expected});
-        }
-        EXPECT_EQ(log.From("SmartMSIUpgradeCode"), std::vector<std::string>{kNoneFound});
-    }
-}
-
-TEST_F(WindowsInstallerRules, PatchTestNeverHoldsAndAsksNothing) {
-    EXPECT_EQ(Evaluate(u"<IsPatchInstalled PatchCode='" + kOld + u"'/>").hr, S_FALSE);
-    EXPECT_EQ(Evaluate(u"<IsPatchInstalled/>").hr, E_FAIL);
     EXPECT_FALSE(MsiLoaded());
 }
 

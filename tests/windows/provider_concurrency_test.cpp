@@ -106,43 +106,32 @@ protected:
     Answers sequential_;
 };
 
-TEST_F(ProviderConcurrency, OneObjectOnEightThreads) {
-    {
-        const ComPtr<IInventoryRuleProvider> shared = CreateRegistered();
-        ASSERT_TRUE(shared);
-        std::vector<Answers> perThread(kThreads);
-        std::vector<std::thread> threads;
-        for (int t = 0; t < kThreads; ++t) {
-            threads.emplace_back([&, t] {
-                const ComScope threadCom;
-                perThread[t] = EvaluateRotated(shared.Get(), documents_, t * 7);
-            });
-        }
-        for (std::thread& thread : threads) {
-            thread.join();
-        }
-        ExpectSequentialAnswers(perThread);
-    }
-    EXPECT_EQ(CanUnloadNow(), S_OK);
-}
-
-TEST_F(ProviderConcurrency, EightObjectsOnEightThreads) {
-    std::vector<Answers> perThread(kThreads);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            const ComScope threadCom;
-            const ComPtr<IInventoryRuleProvider> own = CreateRegistered();
-            if (own) {
-                perThread[t] = EvaluateRotated(own.Get(), documents_, t * 5);
+// One object shared by every thread, then one object per thread; both times every object is
+// gone afterwards.
+TEST_F(ProviderConcurrency, OneObjectOrEightOnEightThreads) {
+    for (const bool shared : {true, false}) {
+        SCOPED_TRACE(shared ? "one object" : "eight objects");
+        {
+            const ComPtr<IInventoryRuleProvider> one =
+                shared ? CreateRegistered() : ComPtr<IInventoryRuleProvider>();
+            std::vector<Answers> perThread(kThreads);
+            std::vector<std::thread> threads;
+            for (int t = 0; t < kThreads; ++t) {
+                threads.emplace_back([&, t] {
+                    const ComScope threadCom;
+                    const ComPtr<IInventoryRuleProvider> own = shared ? one : CreateRegistered();
+                    if (own) {
+                        perThread[t] = EvaluateRotated(own.Get(), documents_, t * (shared ? 7 : 5));
+                    }
+                });
             }
-        });
+            for (std::thread& thread : threads) {
+                thread.join();
+            }
+            ExpectSequentialAnswers(perThread);
+        }
+        EXPECT_EQ(CanUnloadNow(), S_OK);
     }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    ExpectSequentialAnswers(perThread);
-    EXPECT_EQ(CanUnloadNow(), S_OK);
 }
 
 } // namespace

@@ -44,9 +44,7 @@ TEST(ProviderRobustness, HostileDocumentsEndWithAnHresultAndFalse) {
         std::wstring document;
     } cases[] = {
         {"50 MB of text that is not XML", Repeated(L"not xml <<< &&& ", kFiftyMegabytes)},
-        {"50 MB of unclosed elements", L"<ruleset>" + Repeated(L"<and>", kFiftyMegabytes)},
         {"nested 100,000 levels", Nested(100000)},
-        {"empty", L""},
     };
     for (const auto& c : cases) {
         const Answer answer = Evaluate(provider.Get(), c.document);

@@ -12,11 +12,6 @@ namespace {
 
 using ClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
 
-HRESULT LastErrorHresult() noexcept {
-    const DWORD error = GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
 HRESULT CreateThroughDll(const LibraryHandle& library, ComPtr<IInventoryRuleProvider>& out) {
     const auto getClassObject = library.FindFunction<ClassObjectFunction>("DllGetClassObject");
     if (getClassObject == nullptr) {

@@ -66,9 +66,6 @@ void AgentLog::Initialise(std::u16string directory) {
     logDirectory_ = WithoutTrailingSeparator(std::move(directory));
     const char16_t separator = platform::PathSeparator();
     logFilePath_ = logDirectory_ + separator + kDefaultFileName;
-    const tarn::logrecord::FileNameParts parts = tarn::logrecord::SplitFileName(kDefaultFileName);
-    rotationPattern_ = logDirectory_ + separator;
-    rotationPattern_.append(parts.base).append(u"*").append(parts.extension);
     ReadOverride();
     enabled_.store(1);
 }

@@ -55,7 +55,6 @@ private:
                       const char16_t* message);
 
     std::u16string logFilePath_;
-    std::u16string rotationPattern_;
     std::u16string logDirectory_;
     std::u16string hostName_;
     std::u16string processName_;

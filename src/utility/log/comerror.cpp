@@ -70,16 +70,6 @@ _com_error::_com_error(const _com_error& other) noexcept
     }
 }
 
-_com_error& _com_error::operator=(const _com_error& other) noexcept {
-    if (this != &other) {
-        _com_error copy(other);
-        std::swap(hr_, copy.hr_);
-        std::swap(errorInfo_, copy.errorInfo_);
-        std::swap(messageText_, copy.messageText_);
-    }
-    return *this;
-}
-
 _com_error::~_com_error() {
     if (errorInfo_ != nullptr) {
         errorInfo_->Release();

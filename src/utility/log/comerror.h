@@ -24,7 +24,7 @@ public:
     // Stores `info`; takes a reference of its own only when `addRef` is set.
     _com_error(HRESULT hr, IErrorInfo* info, bool addRef = false) noexcept;
     _com_error(const _com_error& other) noexcept;
-    _com_error& operator=(const _com_error& other) noexcept;
+    _com_error& operator=(const _com_error&) = delete;
     virtual ~_com_error();
 
     HRESULT Error() const noexcept { return hr_; }

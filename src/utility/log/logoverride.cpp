@@ -9,15 +9,11 @@ namespace {
 
 constexpr std::size_t kWidth = 8;
 
-constexpr bool IsScanSpace(char16_t c) noexcept {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-
 } // namespace
 
 std::optional<std::uint32_t> ParseHex(std::u16string_view text) noexcept {
     std::size_t at = 0;
-    while (at < text.size() && IsScanSpace(text[at])) {
+    while (at < text.size() && IsCrtSpace(text[at])) {
         ++at;
     }
     const std::u16string_view field = text.substr(at, kWidth);

@@ -103,12 +103,4 @@ void BuildRecord(const Fields& f, std::u16string& record) {
     record.append(u"]]>\r\n</event>");
 }
 
-FileNameParts SplitFileName(std::u16string_view fileName) noexcept {
-    const std::size_t dot = fileName.rfind(u'.');
-    if (dot == std::u16string_view::npos) {
-        return {fileName, {}};
-    }
-    return {fileName.substr(0, dot), fileName.substr(dot)};
-}
-
 } // namespace tarn::logrecord

@@ -63,11 +63,4 @@ void AppendCdataMessage(std::u16string_view message, std::u16string& out);
 // capacity `record` already has when the record fits it.
 void BuildRecord(const Fields& fields, std::u16string& record);
 
-// A log file name split at its last dot: "Agent.log" is "Agent" and ".log".
-struct FileNameParts {
-    std::u16string_view base;
-    std::u16string_view extension;
-};
-FileNameParts SplitFileName(std::u16string_view fileName) noexcept;
-
 } // namespace tarn::logrecord

@@ -77,11 +77,6 @@ bool AtSourceInto(char16_t (&out)[kAtSourceBytes], const char* file, int line) n
     return true;
 }
 
-std::u16string AtSource(const char* file, int line) {
-    char16_t source[kAtSourceBytes];
-    return AtSourceInto(source, file, line) ? std::u16string(source) : std::u16string();
-}
-
 void ReportFormat(std::uint32_t severity, const char16_t* source, const char16_t* format,
                   const FormatArg* args, std::size_t count) noexcept {
     char16_t text[kMessageChars];

@@ -46,8 +46,6 @@ bool Wanted(const Filter& filter, std::uint32_t configuredMask) noexcept;
 // The source of CEReportEventAt: base name of `file` (behind its last backslash, cut at its
 // last dot), "(", line, ")". False, and `out` empty, when it does not fit kAtSourceBytes.
 bool AtSourceInto(char16_t (&out)[kAtSourceBytes], const char* file, int line) noexcept;
-// The same as a string; empty when it does not fit.
-std::u16string AtSource(const char* file, int line);
 
 void ReportAt(std::uint32_t severity, const char* file, int line, const char16_t* format,
               const FormatArg* args, std::size_t count) noexcept;

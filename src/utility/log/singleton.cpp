@@ -25,6 +25,7 @@ void SingletonRegistry::DestroyAll() noexcept {
 
 namespace {
 
+// 0 until the unload sequence begins, then the id of the unloading thread.
 constinit std::atomic<std::uint32_t> unloadThreadId{0};
 
 // Made when the module is loaded, before ordinary static objects (lock first, then the
@@ -53,10 +54,6 @@ void DestroySingletons() noexcept {
     unloadThreadId.store(platform::CurrentThreadId());
     const singleton_detail::LockScope lock;
     moduleSingletons.registry.DestroyAll();
-}
-
-std::uint32_t UnloadThreadId() noexcept {
-    return unloadThreadId.load();
 }
 
 const char16_t* SingletonMisuseMessage(SingletonMisuse misuse) noexcept {

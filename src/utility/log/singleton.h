@@ -38,7 +38,6 @@ public:
 
     void Register(std::uint32_t priority, DestroyFunction destroy);
     void DestroyAll() noexcept;
-    bool Empty() const noexcept { return entries_.empty(); }
 
 private:
     std::multimap<std::uint32_t, DestroyFunction> entries_;
@@ -49,9 +48,6 @@ private:
 // destruction; a module's detach path may call it earlier to control the order. Calling it
 // again destroys only what was created since.
 void DestroySingletons() noexcept;
-
-// 0 until the unload sequence begins, then the id of the unloading thread.
-std::uint32_t UnloadThreadId() noexcept;
 
 enum class SingletonMisuse { UseAfterDestruction, CreateOnUnloadFromWrongThread };
 

@@ -1,4 +1,4 @@
-// Owning holder of a loaded module, for binding late to functions by name.
+// Owning holder of a loaded module, for binding late to functions by name (Windows only).
 #pragma once
 
 #include <utility>
@@ -33,7 +33,6 @@ public:
     // Frees the module; a successful free keeps the thread's last-error code.
     void Free() noexcept;
 
-    bool IsLoaded() const noexcept { return module_ != nullptr; }
     // The module handle (an HMODULE on Windows).
     void* Get() const noexcept { return module_; }
 

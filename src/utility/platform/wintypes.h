@@ -196,6 +196,12 @@ inline OLECHAR* Ole(char16_t* text) {
     return reinterpret_cast<OLECHAR*>(text);
 }
 
+// The HRESULT of the thread's last-error code; E_FAIL when no error was recorded.
+inline HRESULT LastErrorHresult() noexcept {
+    const DWORD error = GetLastError();
+    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
 // The text of a BSTR, which may be null (an empty text).
 inline std::u16string_view BstrView(BSTR text) {
     return text == nullptr ? std::u16string_view()

@@ -1,12 +1,10 @@
 #include "utility/text/scan.h"
 
+#include "utility/text/strings.h"
+
 namespace tarn {
 
 namespace {
-
-constexpr bool IsScanSpace(char16_t c) noexcept {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
 
 constexpr bool IsDigit(char16_t c) noexcept {
     return c >= u'0' && c <= u'9';
@@ -14,7 +12,7 @@ constexpr bool IsDigit(char16_t c) noexcept {
 
 std::optional<std::uint32_t> ScanDecimal(std::u16string_view text, std::size_t width) noexcept {
     std::size_t at = 0;
-    while (at < text.size() && IsScanSpace(text[at])) {
+    while (at < text.size() && IsCrtSpace(text[at])) {
         ++at;
     }
     const std::size_t end = width >= text.size() - at ? text.size() : at + width;

@@ -2,34 +2,9 @@
 
 #include "utility/text/utf.h"
 
-#include <algorithm>
-#include <limits>
 #include <type_traits>
 
 namespace tarn {
-
-int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) noexcept {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const char16_t x = AsciiLower(a[i]);
-        const char16_t y = AsciiLower(b[i]);
-        if (x != y) {
-            return x < y ? -1 : 1;
-        }
-    }
-    if (a.size() == b.size()) {
-        return 0;
-    }
-    return a.size() < b.size() ? -1 : 1;
-}
-
-std::u16string AsciiToLower(std::u16string_view text) {
-    std::u16string lower(text);
-    for (char16_t& c : lower) {
-        c = AsciiLower(c);
-    }
-    return lower;
-}
 
 namespace {
 
@@ -81,44 +56,6 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     AppendUtf8(text, out);
     return out;
-}
-
-std::size_t Length(const char16_t* text) noexcept {
-    if (text == nullptr) {
-        return 0;
-    }
-    std::size_t n = 0;
-    while (text[n] != u'\0') {
-        ++n;
-    }
-    return n;
-}
-
-namespace {
-constexpr bool IsCrtSpace(char16_t c) noexcept {
-    return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-} // namespace
-
-std::int32_t ParseInt32Saturating(std::u16string_view text) noexcept {
-    std::size_t i = 0;
-    while (i < text.size() && IsCrtSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
-        ++i;
-    }
-    // Accumulate the magnitude, stopping once it is past the range of either sign.
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[i] - u'0'), kLimit);
-    }
-    const std::int64_t value = negative ? -magnitude : magnitude;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 } // namespace tarn

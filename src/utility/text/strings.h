@@ -2,8 +2,6 @@
 // does) and conversions between UTF-16 and UTF-8.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,10 +38,11 @@ constexpr int HexDigitValue(char16_t c) noexcept {
     return -1;
 }
 
-// Ordering after A-Z folding, by UTF-16 code units: <0, 0, >0.
-int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) noexcept;
-
-std::u16string AsciiToLower(std::u16string_view text);
+// White space as the C runtime's iswspace sees it in the ASCII range: blank, tab, line feed,
+// vertical tab, form feed and carriage return.
+constexpr bool IsCrtSpace(char16_t c) noexcept {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 
 // UTF-8 <-> UTF-16. Ill-formed input is replaced with U+FFFD; nothing fails.
 std::u16string Utf8ToUtf16(std::string_view text);
@@ -51,13 +50,5 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // The same conversions appending to `out`, so that a reserved buffer is reused.
 void AppendUtf16(std::string_view text, std::u16string& out);
 void AppendUtf8(std::u16string_view text, std::string& out);
-
-// Length of a NUL-terminated UTF-16 text (0 for null).
-std::size_t Length(const char16_t* text) noexcept;
-
-// Reads a decimal number the way the C runtime's wcstol/_wtoi family does for the system's
-// attributes: leading white space, an optional sign, digits up to the first non-digit; 0
-// when there are none. Saturates at the limits of the signed 32-bit range.
-std::int32_t ParseInt32Saturating(std::u16string_view text) noexcept;
 
 } // namespace tarn

@@ -17,24 +17,11 @@
 
 namespace tarn::test {
 
-// One call that a loaded library received.
-struct InstallerCall {
-    std::string function;
-    std::u16string code; // product, upgrade or shortcut
-    std::u16string property;
-    bool valueGiven = false;
-    bool countGiven = false;
-    DWORD countIn = 0;
-    DWORD index = 0;
-};
-
 class FakeInstaller {
 public:
     // ---- the database ----
     // A product the installer knows; without a version its "VersionString" is unknown.
     void AddProduct(const std::u16string& productCode, std::optional<std::u16string> version);
-    // After the next read of its "VersionString" the product has version `later`.
-    void ChangeVersionAfterRead(const std::u16string& productCode, std::u16string later);
     // Every MsiGetProductInfoW call for this code answers `answer`, writing nothing.
     void SetProductAnswer(const std::u16string& productCode, UINT answer);
     // A related product of the family, in enumeration order (codes of at most 38 characters).
@@ -47,9 +34,6 @@ public:
     void RemoveFunction(const std::string& name) { removed_.insert(name); }
 
     // ---- what happened ----
-    // Calls are recorded unless switched off (benchmarks).
-    void SetRecording(bool recording) noexcept { recording_ = recording; }
-    const std::vector<InstallerCall>& Calls() const noexcept { return calls_; }
     int Loads() const noexcept { return loads_; }
     // Libraries handed out and not yet released.
     int Loaded() const noexcept { return loaded_; }
@@ -65,7 +49,6 @@ private:
 
     struct Product {
         std::optional<std::u16string> version;
-        std::optional<std::u16string> laterVersion;
         std::optional<UINT> answer;
     };
     struct Family {
@@ -79,18 +62,11 @@ private:
                              GuidBuffer& productCode);
     std::optional<std::u16string> PropertyOf(Product& product, std::u16string_view property);
     void Violation(std::string text) { violations_.push_back(std::move(text)); }
-    void Record(InstallerCall call) {
-        if (recording_) {
-            calls_.push_back(std::move(call));
-        }
-    }
 
     std::map<std::u16string, Product> products_; // by lower-case code
     std::map<std::u16string, Family> families_;  // by lower-case code
     std::set<std::string> removed_;
     bool loadable_ = true;
-    bool recording_ = true;
-    std::vector<InstallerCall> calls_;
     int loads_ = 0;
     int loaded_ = 0;
     std::vector<std::string> violations_;

@@ -31,7 +31,6 @@ public:
             std::filesystem::remove_all(directory_, ignored);
         }
     }
-    const std::string& Directory() const { return directory_; }
 
 private:
     std::string directory_;
@@ -46,10 +45,6 @@ std::uint64_t CurrentSize() {
 }
 
 } // namespace
-
-std::string TestLogDirectory() {
-    return privateLogDirectory.Directory();
-}
 
 LogCapture::LogCapture() : start_(CurrentSize()) {}
 

@@ -28,7 +28,4 @@ private:
     std::uint64_t start_;
 };
 
-// The private log directory of the test binary (UTF-8 path).
-std::string TestLogDirectory();
-
 } // namespace tarn::test

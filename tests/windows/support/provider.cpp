@@ -64,8 +64,7 @@ void AddTree(HKEY root, const std::wstring& path, std::vector<std::wstring>& lin
     }
 }
 
-} // namespace
-
+// A path of the build machine as Wine's drive Z: shows it.
 std::wstring WindowsPath(const char* unixPath) {
     std::wstring path = L"Z:";
     for (const char* c = unixPath; *c != '\0'; ++c) {
@@ -73,6 +72,8 @@ std::wstring WindowsPath(const char* unixPath) {
     }
     return path;
 }
+
+} // namespace
 
 std::wstring ProviderDirectory() {
     return WindowsPath(TARN_PROVIDER_DIR) + L"\\";

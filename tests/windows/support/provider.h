@@ -19,8 +19,6 @@ namespace tarn::test {
 // backslash (the build tree as Wine's drive Z: shows it).
 std::wstring ProviderDirectory();
 std::wstring ProviderDllPath();
-// A path of the build machine (such as TARN_SOURCE_DIR) as Wine's drive Z: shows it.
-std::wstring WindowsPath(const char* unixPath);
 
 inline constexpr CLSID kProviderClassId = {
     0xDF407668, 0xEC52, 0x4582, {0x8C, 0x1D, 0x0C, 0x4D, 0x73, 0xE9, 0x53, 0x0E}};
@@ -34,7 +32,6 @@ public:
     ProviderDll(const ProviderDll&) = delete;
     ProviderDll& operator=(const ProviderDll&) = delete;
 
-    HMODULE Module() const noexcept { return static_cast<HMODULE>(library_.Get()); }
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) const;
     HRESULT CanUnloadNow() const;
     HRESULT RegisterServer() const;
