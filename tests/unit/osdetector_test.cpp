@@ -1,4 +1,3 @@
-#include "support/fakeregistry.h"
 #include "support/logcapture.h"
 #include "utility/log/report.h"
 #include "utility/platform/osdetector.h"
@@ -8,8 +7,6 @@
 
 namespace tarn {
 namespace {
-
-using test::FakeRegistry;
 
 TEST(OSDetectorGeneration, WalksTheTable) {
     const struct {
@@ -182,34 +179,6 @@ TEST(OSDetectorConstruction, ComposesVersionAndTexts) {
     EXPECT_EQ(failed.OSGeneration(), 0);
     EXPECT_EQ(failed.VersionText(), u"0.0");
     EXPECT_FALSE(failed.IsPlatformNT());
-}
-
-TEST(OSDetectorInputs, ReadsTheValuesFromTheirKeys) {
-    FakeRegistry registry;
-    const auto text = [&](const char16_t* key, const char16_t* name, const char16_t* value) {
-        registry.SetValue(HKEY_LOCAL_MACHINE, key, name, REG_SZ, FakeRegistry::Text(value));
-    };
-    text(kCurrentVersionKey, u"InstallationType", u"Server Core");
-    text(kCurrentVersionKey, u"ReleaseId", u"1809");
-    text(kCurrentVersionKey, u"ProductName", u"Windows Server 2019");
-    registry.SetValue(HKEY_LOCAL_MACHINE, kCurrentVersionKey, u"RegisteredOrganization", REG_DWORD,
-                      FakeRegistry::Number(5));
-    text(kProductOptionsKey, u"ProductType", u"ServerNT");
-    text(u"SOFTWARE\\Other", u"ReleaseId", u"2004");
-
-    OSDetectorInputs inputs;
-    ReadRegistryInputs(registry, inputs);
-    EXPECT_EQ(inputs.installationType, u"Server Core");
-    EXPECT_EQ(inputs.releaseId, u"1809");
-    EXPECT_EQ(inputs.productName, u"Windows Server 2019");
-    EXPECT_EQ(inputs.registeredOrganization, u"5");
-    EXPECT_EQ(inputs.productOptionsType, u"ServerNT");
-    EXPECT_EQ(registry.OpenHandles(), 0u);
-
-    FakeRegistry empty;
-    OSDetectorInputs none;
-    ReadRegistryInputs(empty, none);
-    EXPECT_FALSE(none.releaseId || none.productName || none.productOptionsType);
 }
 
 TEST(OSDetectorPlatformCheck, AcceptsNTFromWindows2000) {
