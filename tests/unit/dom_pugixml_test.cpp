@@ -132,6 +132,8 @@ TEST(DomPugixml, ParseErrorReasonSaysWhereTheTextStopsBeingXml) {
         {u"<a>\n\n  &nope;</a>",
          u"Undefined entity or invalid character reference at line 3, column 3."},
         {u"<a x='1'\n x='2'/>", u"Duplicate attribute at line 1, column 1."},
+        {u" \n<?xml version=\"2.0\"?><a/>",
+         u"The XML declaration needs version=\"1.0\" at line 2, column 20."},
         {u"<\u00E9\U0001F600>&#xD800;</\u00E9\U0001F600>",
          u"Undefined entity or invalid character reference at line 1, column 6."},
     };

@@ -228,9 +228,10 @@ private:
     }
 
     void Element(std::string& out, int depth) {
-        static const char* const kNames[] = {"ruleset", "and",       "or",         "not",
-                                             "Prereqs", "Prereq",    "rule",       "SRFileVersion",
-                                             "AND",     "detection", "expression", "os"};
+        static const char* const kNames[] = {"ruleset",    "and",        "or",      "not",
+                                             "Prereqs",    "Prereq",     "rule",    "SRFileVersion",
+                                             "AND",        "RuleSet",    "prereqs", "detection",
+                                             "expression", "Expression", "os"};
         static const char* const kPrefixes[] = {"a:", "b:"};
         std::string declarations;
         if (depth == 0) {
