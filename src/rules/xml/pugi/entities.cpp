@@ -134,12 +134,14 @@ public:
     bool Next(std::string_view& name, std::string_view& literal, bool& internal) {
         while (pos_ < text_.size()) {
             if (Skip("<!--")) {
-                pos_ = std::min(text_.size(), text_.find("-->", pos_));
-            } else if (Skip("<!ENTITY") && ReadEntity(name, literal, internal)) {
-                return true;
+                SkipPast("-->");
+            } else if (Skip("<!ENTITY")) {
+                if (ReadEntity(name, literal, internal)) {
+                    return true;
+                }
             } else if (text_[pos_] == '"' || text_[pos_] == '\'') {
-                pos_ = std::min(text_.size(), text_.find(text_[pos_], pos_ + 1));
-                ++pos_;
+                const std::string_view quote = text_.substr(pos_++, 1);
+                SkipPast(quote);
             } else {
                 ++pos_;
             }
@@ -148,6 +150,10 @@ public:
     }
 
 private:
+    void SkipPast(std::string_view token) {
+        const std::size_t at = text_.find(token, pos_);
+        pos_ = at == std::string_view::npos ? text_.size() : at + token.size();
+    }
     bool Skip(std::string_view token) {
         if (text_.substr(pos_).starts_with(token)) {
             pos_ += token.size();
