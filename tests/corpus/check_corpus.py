@@ -12,86 +12,61 @@ then fed through standard input ("-") as well. Every *.xml in CORPUS_DIR must be
 documents: the answers of a harness whose platform differs (expected-wine.tsv).
 """
 
-import difflib
 import pathlib
 import subprocess
 import sys
 
-EXPECTED_NAME = "expected.tsv"
 STDIN_CASE = "utf16le-bom.xml"  # bytes that text-mode input would corrupt
 
 
 def read_lines(corpus, name):
-    lines = (corpus / name).read_text(encoding="utf-8").splitlines()
-    expected = [line.split("\t") for line in lines if line]
+    text = (corpus / name).read_text("utf-8")
+    expected = [line.split("\t") for line in text.splitlines() if line]
     for fields in expected:
         if len(fields) != 3:
             sys.exit(f"{name}: malformed line {fields!r}")
-    return expected
+    return {fields[0]: fields for fields in expected}, [fields[0] for fields in expected]
 
 
-def read_expected(corpus, replacements):
-    expected = read_lines(corpus, EXPECTED_NAME)
-    if replacements is None:
-        return expected
-    replaced = {fields[0]: fields for fields in read_lines(corpus, replacements)}
-    unknown = set(replaced) - {fields[0] for fields in expected}
-    if unknown:
-        sys.exit(f"{replacements}: documents not in {EXPECTED_NAME}: {sorted(unknown)}")
-    return [replaced.get(fields[0], fields) for fields in expected]
-
-
-def check_listing(corpus, expected):
-    listed = [fields[0] for fields in expected]
-    present = sorted(path.name for path in corpus.glob("*.xml"))
-    problems = [f"{name}: no expected line" for name in present if name not in listed]
-    problems += [f"{name}: listed but missing" for name in listed if name not in present]
-    problems += [f"{name}: listed twice" for name in set(listed) if listed.count(name) > 1]
-    return problems
-
-
-def exit_status_for(expected):
-    return 0 if all(fields[2] == "TRUE" for fields in expected) else 1
-
-
-def run(command, corpus, args, stdin=None):
-    return subprocess.run(command + args, cwd=corpus, input=stdin, capture_output=True,
-                          timeout=600, check=False)
-
-
-def compare(label, completed, expected):
-    want = ["\t".join(fields) + "\n" for fields in expected]
-    got = completed.stdout.decode("utf-8", errors="replace").splitlines(keepends=True)
-    problems = [f"{label}: {line.rstrip()}"
-                for line in difflib.unified_diff(want, got, "expected", "printed", n=0)]
-    if completed.returncode != exit_status_for(expected):
-        problems.append(f"{label}: exit status {completed.returncode}, "
-                        f"expected {exit_status_for(expected)}")
+def compare(label, command, corpus, args, expected, stdin=None):
+    """The problems of one run of COMMAND: the first line that differs, the exit status."""
+    completed = subprocess.run(command + args, cwd=corpus, input=stdin, capture_output=True,
+                               timeout=600, check=False)
+    want = ["\t".join(fields) for fields in expected]
+    got = completed.stdout.decode("utf-8", errors="replace").split("\n")
+    problems = [f"{label}: line {n}: expected {w!r}, printed {g!r}"
+                for n, (w, g) in enumerate(zip(want + [""], got), 1) if w != g][:1]
+    if len(got) != len(want) + 1:
+        problems.append(f"{label}: {len(got) - 1} lines printed, expected {len(want)}")
+    status = 0 if all(fields[2] == "TRUE" for fields in expected) else 1
+    if completed.returncode != status:
+        problems.append(f"{label}: exit status {completed.returncode}, expected {status}")
     if problems and completed.stderr:
-        problems.append(f"{label}: standard error:\n"
-                        + completed.stderr.decode("utf-8", errors="replace"))
+        problems.append(f"{label}: standard error:\n" + completed.stderr.decode(errors="replace"))
     return problems
 
 
 def main(argv):
     replacements = None
     if len(argv) > 3 and argv[2] == "--replace":
-        replacements = argv[3]
-        argv = argv[:2] + argv[4:]
+        replacements, argv = argv[3], argv[:2] + argv[4:]
     if len(argv) < 4 or argv[2] != "--":
         sys.exit(__doc__)
-    corpus = pathlib.Path(argv[1]).resolve()
-    command = argv[3:]
-    expected = read_expected(corpus, replacements)
-    problems = check_listing(corpus, expected)
-
-    completed = run(command, corpus, [fields[0] for fields in expected])
-    problems += compare("corpus", completed, expected)
-
-    stdin_fields = next(fields for fields in expected if fields[0] == STDIN_CASE)
-    completed = run(command, corpus, ["-"], stdin=(corpus / STDIN_CASE).read_bytes())
-    problems += compare("stdin", completed, [["-", *stdin_fields[1:]]])
-
+    corpus, command = pathlib.Path(argv[1]).resolve(), argv[3:]
+    lines, listed = read_lines(corpus, "expected.tsv")
+    if replacements is not None:
+        replaced, _ = read_lines(corpus, replacements)
+        if unknown := sorted(set(replaced) - set(lines)):
+            sys.exit(f"{replacements}: documents not in expected.tsv: {unknown}")
+        lines.update(replaced)
+    expected = [lines[name] for name in listed]
+    present = sorted(path.name for path in corpus.glob("*.xml"))
+    problems = [f"{name}: no expected line" for name in present if name not in lines]
+    problems += [f"{name}: listed but missing" for name in listed if name not in present]
+    problems += [f"{name}: listed twice" for name in set(listed) if listed.count(name) > 1]
+    problems += compare("corpus", command, corpus, listed, expected)
+    problems += compare("stdin", command, corpus, ["-"], [["-", *lines[STDIN_CASE][1:]]],
+                        stdin=(corpus / STDIN_CASE).read_bytes())
     for problem in problems:
         print(problem)
     print(f"{len(expected)} documents, {len(problems)} problems")

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <cstdlib>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -59,22 +60,13 @@ TEST(EvaluateFailures, EveryKindOfThrowEndsAsAnHresult) {
 }
 
 // The parser's own allocations go through the failing allocator too, for the length of a test.
-class ParserAllocations {
-public:
-    ParserAllocations()
-        : allocate_(pugi::get_memory_allocation_function()),
-          deallocate_(pugi::get_memory_deallocation_function()) {
+struct ParserAllocations {
+    ParserAllocations() {
         pugi::set_memory_management_functions(
             [](std::size_t size) { return ::operator new(size, std::nothrow); },
             [](void* p) { ::operator delete(p); });
     }
-    ~ParserAllocations() { pugi::set_memory_management_functions(allocate_, deallocate_); }
-    ParserAllocations(const ParserAllocations&) = delete;
-    ParserAllocations& operator=(const ParserAllocations&) = delete;
-
-private:
-    pugi::allocation_function allocate_;
-    pugi::deallocation_function deallocate_;
+    ~ParserAllocations() { pugi::set_memory_management_functions(std::malloc, std::free); }
 };
 
 // Every allocation of an evaluation, failed in turn: each run ends with the normal answer or

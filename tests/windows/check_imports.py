@@ -24,53 +24,37 @@ ARCHITECTURES = {"pei-i386": "i686", "pei-x86-64": "x86_64"}
 
 def read_imports(objdump, binary):
     """The architecture and {dll: [function, ...]}; an entry of another form is kept as
-    "?<text>", which no list names."""
+    "?<text>", which no list names. A blank line ends a DLL's entries."""
     listing = subprocess.run([objdump, "-p", binary], capture_output=True, text=True,
                              check=True).stdout
     found = re.search(r"file format (\S+)", listing)
-    architecture = ARCHITECTURES.get(found.group(1)) if found else None
-    imports = {}
-    functions = None
+    imports, functions = {}, None
     for line in listing.splitlines():
-        dll = re.match(r"^\s*DLL Name:\s*(\S+)", line)
-        if dll:
+        if dll := re.match(r"^\s*DLL Name:\s*(\S+)", line):
             functions = imports.setdefault(dll.group(1).lower(), [])
         elif functions is not None and not line.strip():
-            functions = None  # a blank line ends the DLL's entries
+            functions = None
         elif functions is not None and not line.strip().startswith("vma:"):
             entry = re.fullmatch(r"\s+[0-9a-f]+\s+\d+\s+(\S+)", line)
             functions.append(entry.group(1) if entry else f"?{line.strip()}")
-    return architecture, imports
+    return ARCHITECTURES.get(found.group(1)) if found else None, imports
 
 
-def read_allowed(path):
-    """{dll: {function: architecture or None}} from the sections of the list."""
-    allowed = {}
-    section = None
+def read_allowed(path, architecture):
+    """{dll: {function, ...}} of the list's sections, for the architecture."""
+    allowed, section = {}, None
     with open(path, encoding="utf-8") as listing:
         for number, raw in enumerate(listing, 1):
-            line = raw.strip()
-            if not line or line.startswith("#"):
+            fields = raw.split()
+            if not fields or fields[0].startswith("#"):
                 continue
-            header = re.fullmatch(r"\[(\S+)\]", line)
-            if header:
-                section = allowed.setdefault(header.group(1).lower(), {})
-                continue
-            fields = line.split()
-            if section is None or fields[1:] not in ([], ["i686"], ["x86_64"]):
+            if header := re.fullmatch(r"\[(\S+)\]", raw.strip()):
+                section = allowed.setdefault(header.group(1).lower(), set())
+            elif section is None or fields[1:] not in ([], ["i686"], ["x86_64"]):
                 sys.exit(f"{path}:{number}: malformed line {raw.rstrip()!r}")
-            section[fields[0]] = fields[1] if len(fields) == 2 else None
+            elif fields[1:] in ([], [architecture]):
+                section.add(fields[0])
     return allowed
-
-
-def unlisted(imports, allowed, architecture):
-    problems = []
-    for dll, functions in imports.items():
-        listed = allowed.get(dll, {})
-        for function in functions:
-            if function not in listed or listed[function] not in (None, architecture):
-                problems.append(f"{dll} {function}")
-    return problems
 
 
 def main(argv):
@@ -81,13 +65,14 @@ def main(argv):
     if not imports:
         sys.exit(f"{binary}: no import table found")
     print(f"{binary} imports: {', '.join(imports)}")
-    foreign = [name for name in imports if name not in SYSTEM_DLLS]
-    if foreign:
+    if foreign := [name for name in imports if name not in SYSTEM_DLLS]:
         sys.exit(f"{binary}: imports DLLs a Windows machine does not have: {', '.join(foreign)}")
     if len(argv) == 4:
         if architecture is None:
             sys.exit(f"{binary}: not an i686 or x86_64 image")
-        problems = unlisted(imports, read_allowed(argv[3]), architecture)
+        allowed = read_allowed(argv[3], architecture)
+        problems = [f"{dll} {function}" for dll, functions in imports.items()
+                    for function in functions if function not in allowed.get(dll, ())]
         count = sum(len(functions) for functions in imports.values())
         print(f"{count} imported functions checked against {argv[3]} for {architecture}")
         if problems:

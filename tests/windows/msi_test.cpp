@@ -63,35 +63,6 @@ TEST(WindowsInstallerLibrary, ResolvesTheFunctionsAndKeepsTheLastErrorOnRelease)
     EXPECT_FALSE(MsiLoaded());
 }
 
-TEST(WindowsInstallerLibrary, AnswersWithTheInstallersCodesAndBufferRules) {
-    std::unique_ptr<InstallerLibrary> msi = LiveMachine().LoadInstaller();
-    ASSERT_NE(msi, nullptr);
-    EXPECT_EQ(msi->GetProductInfo(kOld.c_str(), u"ProductName", nullptr, nullptr), 0u);
-    EXPECT_EQ(msi->GetProductInfo(kNever.c_str(), u"ProductName", nullptr, nullptr), 1605u);
-    char16_t version[256];
-    DWORD count = 256;
-    ASSERT_EQ(msi->GetProductInfo(kNew.c_str(), u"VersionString", version, &count), 0u);
-    EXPECT_EQ(U8(std::u16string(version, count)), "3.1.0");
-    char16_t small[4] = {u'x', u'x', u'x', u'x'};
-    count = 4;
-    EXPECT_EQ(msi->GetProductInfo(kNew.c_str(), u"VersionString", small, &count), 234u);
-    EXPECT_EQ(count, 5u);
-
-    std::vector<std::u16string> related;
-    UINT answer = 0;
-    for (DWORD index = 0; index < 100; ++index) {
-        GuidBuffer product = {};
-        answer = msi->EnumRelatedProducts(kFamily.c_str(), 0, index, product);
-        if (answer != 0) {
-            break;
-        }
-        related.push_back(product);
-    }
-    EXPECT_EQ(answer, 259u);
-    std::sort(related.begin(), related.end());
-    EXPECT_EQ(related, (std::vector<std::u16string>{kOld, kNew}));
-}
-
 class WindowsInstallerRules : public testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(provider_.Get(), nullptr) << "no provider object"; }

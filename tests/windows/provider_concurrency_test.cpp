@@ -68,16 +68,6 @@ Answers EvaluateRotated(IInventoryRuleProvider* provider, const std::vector<Docu
     return answers;
 }
 
-HRESULT CanUnloadNow() {
-    const HMODULE module = GetModuleHandleW(L"KpxTarnRuleProvider.dll");
-    if (module == nullptr) {
-        return S_OK;
-    }
-    using Function = HRESULT(WINAPI*)();
-    void* const function = reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow"));
-    return reinterpret_cast<Function>(function)();
-}
-
 class ProviderConcurrency : public testing::Test {
 protected:
     void SetUp() override {
@@ -130,7 +120,7 @@ TEST_F(ProviderConcurrency, OneObjectOrEightOnEightThreads) {
             }
             ExpectSequentialAnswers(perThread);
         }
-        EXPECT_EQ(CanUnloadNow(), S_OK);
+        EXPECT_EQ(ProviderDll().CanUnloadNow(), S_OK) << "the registered DLL, loaded by path";
     }
 }
 

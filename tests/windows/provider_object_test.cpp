@@ -36,7 +36,6 @@ const struct {
     {"unknown of the factory", &kProviderClassId, &IID_IUnknown, S_OK},
     {"interface the factory lacks", &kProviderClassId, &IID_IDispatch, E_NOINTERFACE},
     {"unknown class", &kOtherClass, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
-    {"null class", &GUID_NULL, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
 };
 
 // The factory is created once and kept; its IUnknown and IClassFactory are one object.
@@ -62,12 +61,7 @@ const struct {
     HRESULT hr;
 } kCreateCases[] = {
     {"IInventoryRuleProvider", false, &kInventoryRuleProviderId, S_OK},
-    {"IDispatch", false, &IID_IDispatch, S_OK},
-    {"IObjectSafety", false, &IID_IObjectSafety, S_OK},
-    {"IUnknown", false, &IID_IUnknown, S_OK},
-    {"interface the object lacks", false, &IID_IClassFactory, E_NOINTERFACE},
     {"unknown interface", false, &kUnknownInterface, E_NOINTERFACE},
-    {"aggregated, IUnknown", true, &IID_IUnknown, S_OK},
     {"aggregated, IInventoryRuleProvider", true, &kInventoryRuleProviderId, CLASS_E_NOAGGREGATION},
     {"aggregated, IDispatch", true, &IID_IDispatch, CLASS_E_NOAGGREGATION},
 };

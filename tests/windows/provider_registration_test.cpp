@@ -2,7 +2,6 @@
 // Runs with the component registered (fixture provider_registered) and leaves it registered.
 #include "support/childprocess.h"
 #include "support/provider.h"
-#include "utility/platform/registrykey.h"
 
 #include <gtest/gtest.h>
 
@@ -81,19 +80,6 @@ void ExpectUnregistered(const std::wstring& agentInterfaceLibrary) {
     EXPECT_EQ(AgentInterfaceLibrary(), agentInterfaceLibrary);
 }
 
-// The class's in-process server as the registry view of one width shows it; empty for none.
-std::wstring InprocServerInView(REGSAM view) {
-    const wchar_t* const subKey = L"Software\\Classes\\" CLASS_KEY L"\\InprocServer32";
-    RegistryKey key;
-    std::u16string path;
-    if (!key.Open(HKEY_LOCAL_MACHINE, reinterpret_cast<const char16_t*>(subKey),
-                  KEY_QUERY_VALUE | view) ||
-        !key.QueryString(nullptr, path)) {
-        return {};
-    }
-    return std::wstring(path.begin(), path.end());
-}
-
 class ProviderRegistration : public testing::Test {
 protected:
     void SetUp() override {
@@ -134,15 +120,6 @@ TEST_F(ProviderRegistration, RegisteringAgainReplacesTheClassKey) {
 
     ASSERT_EQ(Regsvr32(L""), 0u);
     ExpectRegistered(agentLibrary_);
-}
-
-// Each width registers where clients of its own width look, and only there: the i686 DLL in
-// the 32-bit view (Wow6432Node), the x86_64 DLL in the 64-bit view.
-TEST_F(ProviderRegistration, LandsInTheRegistryViewOfItsWidth) {
-    ASSERT_EQ(Regsvr32(L""), 0u);
-    constexpr bool k64 = sizeof(void*) == 8;
-    EXPECT_EQ(InprocServerInView(k64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY), ProviderDllPath());
-    EXPECT_NE(InprocServerInView(k64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY), ProviderDllPath());
 }
 
 TEST_F(ProviderRegistration, ThreadLocaleIsRestored) {

@@ -8,36 +8,28 @@
 # tree has not been built.
 set -euo pipefail
 
-(($# == 3)) || {
-    echo "usage: registration_views.sh WINE I686_TREE X86_64_TREE" >&2
-    exit 2
-}
-readonly WINE=$1
-I686=$(realpath -m "$2") X86_64=$(realpath -m "$3")
-readonly I686 X86_64
+(($# == 3)) || { echo "usage: registration_views.sh WINE I686_TREE X86_64_TREE" >&2 && exit 2; }
+readonly WINE=$1 I686=$2 X86_64=$3
 readonly SERVER_KEY='HKLM\Software\Classes\CLSID\{DF407668-EC52-4582-8C1D-0C4D73E9530E}\InprocServer32'
-
-dll() { echo "$1/src/provider/KpxTarnRuleProvider.dll"; }
 tool() { echo "$1/tools/tarn-eval/tarn-eval.exe"; }
-windows_path() {
-    local path=${1//\//\\}
-    echo "Z:$path"
+# The DLL of a tree, as Wine's drive Z: shows it.
+dll() {
+    local path
+    path=$(realpath -m "$1/src/provider/KpxTarnRuleProvider.dll")
+    echo "Z:${path//\//\\}"
 }
 
-if [[ ! -f $(dll "$X86_64") || ! -f $(tool "$X86_64") ]]; then
+if [[ ! -f $X86_64/src/provider/KpxTarnRuleProvider.dll || ! -f $(tool "$X86_64") ]]; then
     echo "no x86_64 build in $X86_64: skipped"
     exit 77
 fi
-I686_DLL=$(windows_path "$(dll "$I686")") X86_64_DLL=$(windows_path "$(dll "$X86_64")")
+I686_DLL=$(dll "$I686") X86_64_DLL=$(dll "$X86_64")
 readonly I686_DLL X86_64_DLL
 
 # The in-process server that the view of one width (32 or 64) names, or "none".
 server_in_view() {
     local output
-    output=$("$WINE" reg query "$SERVER_KEY" /ve "/reg:$1" 2>/dev/null) || {
-        echo none
-        return
-    }
+    output=$("$WINE" reg query "$SERVER_KEY" /ve "/reg:$1" 2>/dev/null) || { echo none && return; }
     sed -n 's/^.*REG_SZ[[:space:]]*//p' <<<"$output" | tr -d '\r'
 }
 
@@ -62,12 +54,7 @@ expect() {
     fi
 }
 
-regsvr32() {
-    "$WINE" regsvr32 /s "$@" || {
-        echo "regsvr32 $* ended with exit status $?"
-        exit 1
-    }
-}
+regsvr32() { "$WINE" regsvr32 /s "$@" || { echo "regsvr32 $* ended with status $?" && exit 1; }; }
 restore() {
     "$WINE" regsvr32 /s /u "$X86_64_DLL" || true
     regsvr32 "$I686_DLL"

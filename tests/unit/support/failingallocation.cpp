@@ -36,16 +36,6 @@ void* AllocateOrNull(std::size_t size) noexcept {
     }
 }
 
-void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
-    Permit();
-    const auto align = static_cast<std::size_t>(alignment);
-    const std::size_t rounded = (size + align - 1) / align * align;
-    if (void* p = std::aligned_alloc(align, rounded == 0 ? align : rounded)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
 } // namespace
 
 namespace tarn::test {
@@ -63,18 +53,13 @@ bool AllocationFailed() noexcept {
 
 } // namespace tarn::test
 
-// The replacements cover every form, so that allocation and release always pair up.
+// The replacements cover every form but the over-aligned ones, which nothing here uses, so
+// that allocation and release always pair up.
 void* operator new(std::size_t size) {
     return Allocate(size);
 }
 void* operator new[](std::size_t size) {
     return Allocate(size);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return AllocateAligned(size, a);
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return AllocateAligned(size, a);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     return AllocateOrNull(size);
@@ -92,18 +77,6 @@ void operator delete(void* p, std::size_t) noexcept {
     std::free(p);
 }
 void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
     std::free(p);
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept {
