@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sstream>
 #include <string>
 #include <thread>
@@ -24,13 +26,27 @@ struct Document {
     std::wstring text;
 };
 
+// The documents listed in a corpus answer file.
+std::vector<std::string> Listed(const std::string& answers) {
+    std::istringstream listing(ReadFileBytes(answers));
+    std::vector<std::string> names;
+    for (std::string line; std::getline(listing, line);) {
+        if (const std::string name = line.substr(0, line.find('\t')); !name.empty()) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// Every corpus document but those nested past the limit of Wine's DOM (expected-wine.tsv):
+// refusing them on several threads at once corrupts the heap of Wine's XML parser, a fault of
+// the stand-in that Windows, which loads them, does not share.
 std::vector<Document> CorpusDocuments() {
     const std::string corpus = "Z:" TARN_SOURCE_DIR "/tests/corpus/"; // as Wine shows it
-    std::istringstream listing(ReadFileBytes(corpus + "expected.tsv"));
+    const std::vector<std::string> refused = Listed(corpus + "expected-wine.tsv");
     std::vector<Document> documents;
-    for (std::string line; std::getline(listing, line);) {
-        const std::string name = line.substr(0, line.find('\t'));
-        if (name.empty()) {
+    for (const std::string& name : Listed(corpus + "expected.tsv")) {
+        if (std::find(refused.begin(), refused.end(), name) != refused.end()) {
             continue;
         }
         const eval::DecodedText decoded = eval::DecodeDocument(ReadFileBytes(corpus + name));
