@@ -37,7 +37,8 @@ TEST(LiveRegistryKey, ReadsConvertTheValuesTheTestWrote) {
                               nullptr, &raw, nullptr),
               ERROR_SUCCESS);
     const auto set = [&](const wchar_t* name, DWORD type, const void* data, std::size_t size) {
-        RegSetValueExW(raw, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+        RegSetValueExW(raw, name, 0, type, static_cast<const BYTE*>(data),
+                       static_cast<DWORD>(size));
     };
     const DWORD allOnes = 4294967295u;
     set(L"AllOnes", REG_DWORD, &allOnes, sizeof(allOnes));
