@@ -12,4 +12,29 @@ std::unique_ptr<InstallerLibrary> UnavailableMachine::LoadInstaller() {
     RaiseUnavailable(u"A Windows Installer query");
 }
 
+bool UnavailableMachine::Is64BitOS() {
+    RaiseUnavailable(u"The width of the operating system");
+}
+
+bool UnavailableMachine::Is64BitComponent() {
+    RaiseUnavailable(u"The width of the component");
+}
+
+ThreadTokenAnswer UnavailableMachine::OpenThreadToken() {
+    RaiseUnavailable(u"A thread token");
+}
+
+FolderAnswer UnavailableMachine::ShellFolderPath(std::int32_t, const UserToken*) {
+    RaiseUnavailable(u"A shell folder lookup");
+}
+
+std::optional<std::u16string> UnavailableMachine::ExpandForUser(const UserToken&,
+                                                                std::u16string_view) {
+    RaiseUnavailable(u"An environment expansion");
+}
+
+ProcessExpansion UnavailableMachine::ExpandForProcess(std::u16string_view) {
+    RaiseUnavailable(u"An environment expansion");
+}
+
 } // namespace tarn

@@ -21,6 +21,14 @@ public:
 
     // Raises: "A Windows Installer query needs a Windows image".
     std::unique_ptr<InstallerLibrary> LoadInstaller() override;
+    // Each raises, naming what it was asked.
+    bool Is64BitOS() override;
+    bool Is64BitComponent() override;
+    ThreadTokenAnswer OpenThreadToken() override;
+    FolderAnswer ShellFolderPath(std::int32_t csidl, const UserToken* token) override;
+    std::optional<std::u16string> ExpandForUser(const UserToken& token,
+                                                std::u16string_view text) override;
+    ProcessExpansion ExpandForProcess(std::u16string_view text) override;
 };
 
 } // namespace tarn

@@ -1,11 +1,95 @@
 #include "machine/live/livemachine.h"
 
+#include "utility/platform/osdetector.h"
+
+#include <windows.h>
+
+#include <shlobj.h>
+#include <userenv.h>
+
+#include <string>
+
 namespace tarn {
 
 Machine& LiveMachine() {
-    // Stateless: every query asks Windows afresh, so one object serves every thread.
     static live::WindowsMachine machine;
     return machine;
 }
 
+namespace live {
+
+namespace {
+
+constexpr DWORD kPathCharacters = 260; // MAX_PATH, terminator included
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// A token handle, closed keeping the thread's last-error code.
+class WindowsToken final : public UserToken {
+public:
+    explicit WindowsToken(HANDLE handle) noexcept : handle_(handle) {}
+    WindowsToken(const WindowsToken&) = delete;
+    WindowsToken& operator=(const WindowsToken&) = delete;
+    ~WindowsToken() override {
+        const DWORD error = GetLastError();
+        CloseHandle(handle_);
+        SetLastError(error);
+    }
+    HANDLE Get() const noexcept { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+HANDLE HandleOf(const UserToken* token) noexcept {
+    return token != nullptr ? static_cast<const WindowsToken*>(token)->Get() : nullptr;
+}
+
+} // namespace
+
+bool WindowsMachine::Is64BitOS() {
+    return OSDetector::Instance().is64BitOS();
+}
+
+ThreadTokenAnswer WindowsMachine::OpenThreadToken() {
+    HANDLE handle = nullptr;
+    if (!::OpenThreadToken(GetCurrentThread(), TOKEN_READ, TRUE, &handle)) {
+        return {nullptr, GetLastError()};
+    }
+    return {std::make_unique<WindowsToken>(handle), ERROR_SUCCESS};
+}
+
+FolderAnswer WindowsMachine::ShellFolderPath(std::int32_t csidl, const UserToken* token) {
+    wchar_t path[kPathCharacters] = {};
+    const HRESULT hr = SHGetFolderPathW(nullptr, csidl, HandleOf(token), SHGFP_TYPE_DEFAULT, path);
+    return {hr, std::u16string(reinterpret_cast<const char16_t*>(path))};
+}
+
+std::optional<std::u16string> WindowsMachine::ExpandForUser(const UserToken& token,
+                                                            std::u16string_view text) {
+    const std::u16string source(text);
+    wchar_t expanded[kPathCharacters] = {};
+    if (!ExpandEnvironmentStringsForUserW(HandleOf(&token), Wide(source), expanded,
+                                          kPathCharacters)) {
+        return std::nullopt;
+    }
+    return std::u16string(reinterpret_cast<const char16_t*>(expanded));
+}
+
+ProcessExpansion WindowsMachine::ExpandForProcess(std::u16string_view text) {
+    const std::u16string source(text);
+    const DWORD needed = ExpandEnvironmentStringsW(Wide(source), nullptr, 0);
+    if (needed == 0) {
+        return {0, GetLastError(), {}};
+    }
+    std::u16string expanded(needed, u'\0');
+    const DWORD written = ExpandEnvironmentStringsW(
+        Wide(source), reinterpret_cast<wchar_t*>(expanded.data()), needed);
+    expanded.resize(written > 0 && written <= needed ? written - 1 : 0);
+    return {needed, ERROR_SUCCESS, std::move(expanded)};
+}
+
+} // namespace live
 } // namespace tarn

@@ -11,9 +11,18 @@ namespace tarn::live {
 // be loaded.
 std::unique_ptr<InstallerLibrary> LoadInstallerLibrary();
 
+// Stateless: every query asks Windows afresh, so one object serves every thread.
 class WindowsMachine final : public Machine {
 public:
     std::unique_ptr<InstallerLibrary> LoadInstaller() override { return LoadInstallerLibrary(); }
+
+    bool Is64BitOS() override;
+    bool Is64BitComponent() override { return sizeof(void*) == 8; }
+    ThreadTokenAnswer OpenThreadToken() override;
+    FolderAnswer ShellFolderPath(std::int32_t csidl, const UserToken* token) override;
+    std::optional<std::u16string> ExpandForUser(const UserToken& token,
+                                                std::u16string_view text) override;
+    ProcessExpansion ExpandForProcess(std::u16string_view text) override;
 };
 
 } // namespace tarn::live
