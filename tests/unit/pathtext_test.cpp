@@ -57,22 +57,18 @@ TEST(PathText, CombinesABaseAndARelativePath) {
 }
 
 TEST(PathText, TrailingSeparatorsAreAddedAndRemovedOnce) {
-    const struct {
-        const char16_t* path;
-        const char16_t* stripped;
-        const char16_t* ensured;
-    } cases[] = {{u"C:\\a\\", u"C:\\a", u"C:\\a\\"},
-                 {u"C:\\a", u"C:\\a", u"C:\\a\\"},
-                 {u"C:\\a//", u"C:\\a/", u"C:\\a//"},
-                 {u"", u"", u""}};
-    for (const auto& c : cases) {
-        std::u16string stripped = c.path;
-        StripTrailingSeparator(stripped);
-        EXPECT_EQ(stripped, c.stripped);
-        std::u16string ensured = c.path;
-        EnsureTrailingSeparator(ensured);
-        EXPECT_EQ(ensured, c.ensured);
-    }
+    std::u16string path = u"C:\\a//";
+    StripTrailingSeparator(path);
+    EXPECT_EQ(path, u"C:\\a/");
+    EnsureTrailingSeparator(path);
+    EXPECT_EQ(path, u"C:\\a/");
+    path = u"C:\\a";
+    EnsureTrailingSeparator(path);
+    EXPECT_EQ(path, u"C:\\a\\");
+    path.clear();
+    EnsureTrailingSeparator(path);
+    StripTrailingSeparator(path);
+    EXPECT_EQ(path, u"");
 }
 
 } // namespace
