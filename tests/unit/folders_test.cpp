@@ -129,6 +129,14 @@ TEST(KpxExpandEnvironmentStrings, UserBranchIsLimitedAndTheProcessBranchIsNot) {
         EXPECT_EQ(KpxExpandEnvironmentStrings(machine, c.text), c.expanded)
             << Utf16ToUtf8(c.text) << " " << c.tokenError;
     }
+    // A failed process expansion leaves the text and says why at trace severity.
+    machine.tokenError = ERROR_NO_TOKEN;
+    machine.processExpansionError = ERROR_NOT_ENOUGH_MEMORY;
+    const test::LogCapture log;
+    EXPECT_EQ(KpxExpandEnvironmentStrings(machine, u"%APPDATA%"), u"%APPDATA%");
+    const std::vector<test::LogRecord> traces = log.RecordsFrom("BstrAddons");
+    ASSERT_EQ(traces.size(), 1u);
+    EXPECT_EQ(traces[0].message, "KpxExpandEnvironmentStrings error: 8");
 }
 
 } // namespace

@@ -40,6 +40,9 @@ std::optional<std::u16string> FakeMachine::ExpandForUser(const UserToken&,
 }
 
 ProcessExpansion FakeMachine::ExpandForProcess(std::u16string_view text) {
+    if (processExpansionError != ERROR_SUCCESS) {
+        return {0, processExpansionError, {}};
+    }
     std::u16string expanded = Expand(text, processVariables);
     const auto needed = static_cast<DWORD>(expanded.size() + 1);
     return {needed, ERROR_SUCCESS, std::move(expanded)};

@@ -23,6 +23,7 @@ public:
     std::map<std::int32_t, std::u16string> userFolders;
     std::map<std::u16string, std::u16string> processVariables;
     std::map<std::u16string, std::u16string> userVariables;
+    DWORD processExpansionError = ERROR_SUCCESS; // the process expansion fails with it
     std::vector<std::int32_t> askedFolders;
 
     std::unique_ptr<InstallerLibrary> LoadInstaller() override { return installer.Load(); }
