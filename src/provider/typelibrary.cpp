@@ -1,5 +1,6 @@
 #include "provider/typelibrary.h"
 
+#include "rules/classid.h"
 #include "utility/platform/registrykey.h"
 #include "utility/text/format.h"
 
@@ -13,16 +14,12 @@ namespace {
 // for its path is not enough: a 64-bit process is answered from the win32 entry when that is
 // the only one, and UnRegisterTypeLib then fails for the missing win64 one.
 bool IsRegistered(const TLIBATTR& attr) {
-    wchar_t guid[39] = {};
-    if (StringFromGUID2(attr.guid, guid, 39) == 0) {
-        return false;
-    }
     const char16_t* const platform = attr.syskind == SYS_WIN64   ? u"win64"
                                      : attr.syskind == SYS_WIN32 ? u"win32"
                                                                  : u"win16";
     const std::u16string key = FormatString(
-        200, u"TypeLib\\%ls\\%x.%x\\%lx\\%ls", reinterpret_cast<const char16_t*>(guid),
-        attr.wMajorVerNum, attr.wMinorVerNum, static_cast<unsigned long>(attr.lcid), platform);
+        200, u"TypeLib\\%ls\\%x.%x\\%lx\\%ls", rules::FormatClassId(attr.guid), attr.wMajorVerNum,
+        attr.wMinorVerNum, static_cast<unsigned long>(attr.lcid), platform);
     RegistryKey entry;
     return entry.Open(HKEY_CLASSES_ROOT, key.c_str(), KEY_QUERY_VALUE);
 }
