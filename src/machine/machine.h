@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn {
 
@@ -41,6 +42,48 @@ struct ProcessExpansion {
     DWORD error = ERROR_SUCCESS;
     std::u16string text;
 };
+
+// One directory entry as FindFirstFileW / FindNextFileW report it.
+struct FindData {
+    DWORD attributes = 0; // FILE_ATTRIBUTE_* bits
+    std::u16string name;  // the entry's own name, not its path
+};
+
+// An open directory search; closed (FindClose) when destroyed.
+class DirectorySearch {
+public:
+    virtual ~DirectorySearch() = default;
+    // The next entry: ERROR_SUCCESS with `entry` filled, or the error code (ERROR_NO_MORE_FILES
+    // after the last one).
+    virtual DWORD Next(FindData& entry) = 0;
+};
+
+// FindFirstFileW on a pattern: the open search with its first entry, or no search and the
+// error code.
+struct SearchAnswer {
+    std::unique_ptr<DirectorySearch> search;
+    FindData first;
+    DWORD error = ERROR_SUCCESS;
+};
+
+// One value of a version resource (VerQueryValueW): its bytes, or no value and the
+// last-error code.
+struct VersionValueAnswer {
+    bool found = false;
+    DWORD error = ERROR_SUCCESS;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A shell link's target (IShellLinkW::GetPath with SLGP_UNCPRIORITY after IPersistFile::Load):
+// the HRESULT of GetPath, or of creating the link object when that failed, and the path.
+struct ShellLinkAnswer {
+    HRESULT hr = E_FAIL;
+    std::u16string path;
+};
+
+// GetDriveTypeW answers.
+inline constexpr UINT kDriveUnknown = 0;
+inline constexpr UINT kDriveRemote = 4;
 
 class Machine {
 public:
@@ -73,6 +116,39 @@ public:
     virtual ProcessExpansion ExpandForProcess(std::u16string_view text) {
         return {static_cast<DWORD>(text.size() + 1), ERROR_SUCCESS, std::u16string(text)};
     }
+
+    // Files, as the calling thread's identity sees them. PathFileExistsW: files and directories.
+    virtual bool PathExists(std::u16string_view /*path*/) { return false; }
+    // FindFirstFileW on the extended-length form of the pattern.
+    virtual SearchAnswer FindFiles(std::u16string_view /*pattern*/) {
+        return {nullptr, {}, ERROR_FILE_NOT_FOUND};
+    }
+    // GetDriveTypeW of a root directory such as "C:\" or "\\server\share\".
+    virtual UINT DriveType(std::u16string_view /*root*/) { return kDriveUnknown; }
+
+    // GetFileVersionInfoSizeW: the size of the file's version resource; 0 when it has none or
+    // cannot be read.
+    virtual DWORD VersionResourceSize(std::u16string_view /*path*/) { return 0; }
+    // GetFileVersionInfoW into all of `resource` (sized by the caller from the size query):
+    // ERROR_SUCCESS, or the last-error code of the failed read.
+    virtual DWORD ReadVersionResource(std::u16string_view /*path*/,
+                                      std::vector<std::uint8_t>& /*resource*/) {
+        return ERROR_RESOURCE_TYPE_NOT_FOUND;
+    }
+    // VerQueryValueW on a resource that ReadVersionResource filled; `block` is "\" for the
+    // fixed record (VS_FIXEDFILEINFO) or a path such as "\VarFileInfo\Translation". The value's
+    // bytes, or no value and the last-error code.
+    virtual VersionValueAnswer QueryVersionValue(const std::vector<std::uint8_t>& /*resource*/,
+                                                 std::u16string_view /*block*/) {
+        return {false, ERROR_RESOURCE_TYPE_NOT_FOUND, {}};
+    }
+
+    virtual ShellLinkAnswer ShellLinkTarget(std::u16string_view /*shortcutPath*/) {
+        return {E_FAIL, {}};
+    }
+
+    // Whether HKEY_LOCAL_MACHINE\`subkey` opens for query in the process's own registry view.
+    virtual bool LocalMachineKeyExists(std::u16string_view /*subkey*/) { return false; }
 };
 
 // The computer this process runs on.

@@ -37,4 +37,37 @@ ProcessExpansion UnavailableMachine::ExpandForProcess(std::u16string_view) {
     RaiseUnavailable(u"An environment expansion");
 }
 
+bool UnavailableMachine::PathExists(std::u16string_view) {
+    RaiseUnavailable(u"A file lookup");
+}
+
+SearchAnswer UnavailableMachine::FindFiles(std::u16string_view) {
+    RaiseUnavailable(u"A directory search");
+}
+
+UINT UnavailableMachine::DriveType(std::u16string_view) {
+    RaiseUnavailable(u"A drive type");
+}
+
+DWORD UnavailableMachine::VersionResourceSize(std::u16string_view) {
+    RaiseUnavailable(u"A version resource");
+}
+
+DWORD UnavailableMachine::ReadVersionResource(std::u16string_view, std::vector<std::uint8_t>&) {
+    RaiseUnavailable(u"A version resource");
+}
+
+VersionValueAnswer UnavailableMachine::QueryVersionValue(const std::vector<std::uint8_t>&,
+                                                         std::u16string_view) {
+    RaiseUnavailable(u"A version resource");
+}
+
+ShellLinkAnswer UnavailableMachine::ShellLinkTarget(std::u16string_view) {
+    RaiseUnavailable(u"A shortcut target");
+}
+
+bool UnavailableMachine::LocalMachineKeyExists(std::u16string_view) {
+    RaiseUnavailable(u"A registry key");
+}
+
 } // namespace tarn

@@ -87,9 +87,12 @@ inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = static_cast<HRESULT>(0x8004
 inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
+inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+
 inline constexpr DWORD ERROR_SUCCESS = 0;
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_NO_MORE_FILES = 18;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -112,6 +115,7 @@ inline constexpr DWORD ERROR_BADKEY = 1010;
 inline constexpr DWORD ERROR_STACK_OVERFLOW = 1001;
 inline constexpr DWORD ERROR_ALREADY_INITIALIZED = 1247;
 inline constexpr DWORD ERROR_UNKNOWN_PRODUCT = 1605;
+inline constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 inline constexpr DWORD ERROR_BAD_CONFIGURATION = 1610;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(DWORD code) {
