@@ -16,4 +16,9 @@ std::optional<std::u16string> AttributeText(const xml::Node& element, std::u16st
 // True when the attribute holds "FALSE" in any letter case: the test is switched off.
 bool IsSwitchedOff(const xml::Node& element, std::u16string_view name);
 
+// The text of an attribute the expression cannot do without; raises E_FAIL with `missing`
+// when the element has no attribute of that name.
+std::u16string RequiredAttribute(const xml::Node& element, std::u16string_view name,
+                                 const char16_t* missing);
+
 } // namespace tarn::rules

@@ -17,7 +17,4 @@ Status EvaluatePatchInstalled(RuleProvider& provider, const xml::Node& element);
 Status EvaluateRegistry(RuleProvider& provider, const xml::Node& element);
 Status EvaluateRuleElement(RuleProvider& provider, const xml::Node& element, bool state);
 
-// Raised by the rows whose tests this build does not have yet.
-[[noreturn]] void RaiseNotBuilt(const xml::Node& element);
-
 } // namespace tarn::rules

@@ -26,15 +26,6 @@ std::u16string_view BufferText(const char16_t (&buffer)[N]) {
     return std::u16string_view(buffer, std::find(buffer, buffer + N, u'\0') - buffer);
 }
 
-std::u16string RequiredAttribute(const xml::Node& element, std::u16string_view name,
-                                 const char16_t* missing) {
-    std::optional<std::u16string> text = AttributeText(element, name);
-    if (!text) {
-        RaiseComError(E_FAIL, missing);
-    }
-    return std::move(*text);
-}
-
 // Adds the product's version to `versions`, or reports why it cannot.
 void AddProductVersion(InstallerLibrary& msi, const GuidBuffer& productCode,
                        ProductVersions& versions) {

@@ -15,8 +15,9 @@ Status EvaluateRuleElement(RuleProvider& provider, const xml::Node& element, boo
     if (ParseClassId(engine.TypedValueText()) == kProviderClassId) {
         return provider.EvaluateExpressionNode(element.FirstChild(), state);
     }
-    // Other engines are not part of this build yet.
-    RaiseNotBuilt(element);
+    // Other engines are not part of this build yet: fail clearly instead of guessing.
+    RaiseComErrorFormat(E_NOTIMPL, u"Expression type '%ws' is not supported by this build",
+                        element.Name());
 }
 
 } // namespace tarn::rules

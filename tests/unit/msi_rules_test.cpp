@@ -39,11 +39,7 @@ void Check(FakeMachine& machine, const std::u16string& rule, HRESULT status,
     const LogCapture capture;
     const ElementOutcome outcome = EvaluateElement(machine, rule);
     EXPECT_EQ(outcome.status, status) << std::hex << outcome.status;
-    std::string written = U8(outcome.description);
-    for (const LogRecord& r : capture.Records()) {
-        written += Report(r.severity, r.source, r.message);
-    }
-    EXPECT_EQ(written, said);
+    EXPECT_EQ(U8(outcome.description) + capture.Transcript(), said);
     EXPECT_EQ(machine.installer.Loaded(), 0) << "installer library not released";
     EXPECT_TRUE(machine.installer.Violations().empty()) << machine.installer.Violations()[0];
 }

@@ -46,5 +46,24 @@ TEST(Strings, Utf16ToUtf8ReplacesLoneSurrogates) {
     }
 }
 
+TEST(Strings, ParseInt32LikeTheRuntime) {
+    const std::pair<const char16_t*, std::int32_t> cases[] = {
+        {u"42", 42},
+        {u"  \t-17xyz", -17},
+        {u"+8", 8},
+        {u"", 0},
+        {u"abc", 0},
+        {u"- 5", 0},
+        {u"00012", 12},
+        {u"2147483647", 2147483647},
+        {u"99999999999", 2147483647},
+        {u"-1", -1},
+        {u"-99999999999999999999", -2147483647 - 1},
+    };
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(ParseInt32Saturating(text), value) << Utf16ToUtf8(text);
+    }
+}
+
 } // namespace
 } // namespace tarn

@@ -1,6 +1,7 @@
 #include "machine/live/livemachine.h"
 
 #include "utility/platform/osdetector.h"
+#include "utility/platform/registrykey.h"
 
 #include <windows.h>
 
@@ -89,6 +90,11 @@ ProcessExpansion WindowsMachine::ExpandForProcess(std::u16string_view text) {
         Wide(source), reinterpret_cast<wchar_t*>(expanded.data()), needed);
     expanded.resize(written > 0 && written <= needed ? written - 1 : 0);
     return {needed, ERROR_SUCCESS, std::move(expanded)};
+}
+
+bool WindowsMachine::LocalMachineKeyExists(std::u16string_view subkey) {
+    RegistryKey key;
+    return key.Open(HKEY_LOCAL_MACHINE, std::u16string(subkey).c_str(), KEY_QUERY_VALUE);
 }
 
 } // namespace live

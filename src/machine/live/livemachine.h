@@ -23,6 +23,17 @@ public:
     std::optional<std::u16string> ExpandForUser(const UserToken& token,
                                                 std::u16string_view text) override;
     ProcessExpansion ExpandForProcess(std::u16string_view text) override;
+
+    bool PathExists(std::u16string_view path) override;
+    SearchAnswer FindFiles(std::u16string_view pattern) override;
+    UINT DriveType(std::u16string_view root) override;
+    DWORD VersionResourceSize(std::u16string_view path) override;
+    DWORD ReadVersionResource(std::u16string_view path,
+                              std::vector<std::uint8_t>& resource) override;
+    VersionValueAnswer QueryVersionValue(const std::vector<std::uint8_t>& resource,
+                                         std::u16string_view block) override;
+    ShellLinkAnswer ShellLinkTarget(std::u16string_view shortcutPath) override;
+    bool LocalMachineKeyExists(std::u16string_view subkey) override;
 };
 
 } // namespace tarn::live

@@ -2,6 +2,8 @@
 
 #include "utility/text/utf.h"
 
+#include <algorithm>
+#include <limits>
 #include <type_traits>
 
 namespace tarn {
@@ -56,6 +58,27 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     AppendUtf8(text, out);
     return out;
+}
+
+std::int32_t ParseInt32Saturating(std::u16string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && IsCrtSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    // Accumulate the magnitude, stopping once it is past the range of either sign.
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t magnitude = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[i] - u'0'), kLimit);
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 } // namespace tarn

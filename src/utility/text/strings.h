@@ -2,6 +2,7 @@
 // does) and conversions between UTF-16 and UTF-8.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,11 @@ constexpr int HexDigitValue(char16_t c) noexcept {
 constexpr bool IsCrtSpace(char16_t c) noexcept {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
 }
+
+// Reads a decimal number the way the C runtime's wcstol does: leading white space, an optional
+// sign, digits up to the first non-digit; 0 when there are none. Saturates at the limits of the
+// signed 32-bit range.
+std::int32_t ParseInt32Saturating(std::u16string_view text) noexcept;
 
 // UTF-8 <-> UTF-16. Ill-formed input is replaced with U+FFFD; nothing fails.
 std::u16string Utf8ToUtf16(std::string_view text);

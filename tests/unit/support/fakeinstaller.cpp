@@ -17,6 +17,8 @@ constexpr int kInstallStateUnknown = -1;
 // Written over every promised character before an answer, so that an undersized buffer is hit.
 constexpr char16_t kPoison = u'\x2592';
 
+constexpr char16_t kShortcutProduct[] = u"{0D7A8A61-5B4E-4C3A-9B1E-6C2B7E0F4A10}";
+
 constexpr const char* kFunctions[] = {"MsiGetProductInfoW", "MsiEnumRelatedProductsW",
                                       "MsiGetShortcutTargetW", "MsiGetComponentPathW"};
 
@@ -95,12 +97,31 @@ public:
         return owner_.EnumRelatedProducts(upgradeCode, reserved, index, productCode);
     }
 
-    // No rule asks for shortcuts or components yet.
-    UINT GetShortcutTarget(const char16_t*, GuidBuffer*, GuidBuffer*, GuidBuffer*) override {
-        return Callable("MsiGetShortcutTargetW") ? kErrorFunctionFailed : ERROR_PROC_NOT_FOUND;
+    UINT GetShortcutTarget(const char16_t* path, GuidBuffer* product, GuidBuffer*,
+                           GuidBuffer* component) override {
+        if (!Callable("MsiGetShortcutTargetW")) {
+            return ERROR_PROC_NOT_FOUND;
+        }
+        const auto found = owner_.shortcuts_.find(path);
+        if (found == owner_.shortcuts_.end()) {
+            return kErrorFunctionFailed;
+        }
+        std::copy_n(kShortcutProduct, kGuidChars, *product);
+        std::copy_n(found->second.first.c_str(), kGuidChars, *component);
+        return ERROR_SUCCESS;
     }
-    int GetComponentPath(const char16_t*, const char16_t*, char16_t*, DWORD*) override {
-        Callable("MsiGetComponentPathW");
+    int GetComponentPath(const char16_t* product, const char16_t* component, char16_t* path,
+                         DWORD* count) override {
+        if (!Callable("MsiGetComponentPathW")) {
+            return kInstallStateUnknown;
+        }
+        std::fill_n(path, *count, kPoison);
+        path[0] = u'\0';
+        for (const auto& [shortcut, target] : owner_.shortcuts_) {
+            if (std::u16string_view(product) == kShortcutProduct && target.first == component) {
+                return target.second;
+            }
+        }
         return kInstallStateUnknown;
     }
 
@@ -115,6 +136,14 @@ private:
 
     FakeInstaller& owner_;
 };
+
+void FakeInstaller::AddAdvertisedShortcut(const std::u16string& path,
+                                          const std::u16string& component, int state) {
+    if (component.size() != kGuidChars - 1) {
+        throw std::invalid_argument("a component code has 38 characters");
+    }
+    shortcuts_[path] = {component, state};
+}
 
 void FakeInstaller::AddProduct(const std::u16string& productCode,
                                std::optional<std::u16string> version) {

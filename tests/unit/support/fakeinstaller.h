@@ -29,6 +29,11 @@ public:
     // The enumeration of the family answers `answer` at `index`.
     void FailEnumeration(const std::u16string& upgradeCode, DWORD index, UINT answer);
 
+    // An advertised shortcut leading to a component (a code of 38 characters) whose
+    // MsiGetComponentPathW answers `state`.
+    void AddAdvertisedShortcut(const std::u16string& path, const std::u16string& component,
+                               int state);
+
     // ---- the library ----
     void SetLoadable(bool loadable) noexcept { loadable_ = loadable; }
     void RemoveFunction(const std::string& name) { removed_.insert(name); }
@@ -63,8 +68,9 @@ private:
     std::optional<std::u16string> PropertyOf(Product& product, std::u16string_view property);
     void Violation(std::string text) { violations_.push_back(std::move(text)); }
 
-    std::map<std::u16string, Product> products_; // by lower-case code
-    std::map<std::u16string, Family> families_;  // by lower-case code
+    std::map<std::u16string, Product> products_;                         // by lower-case code
+    std::map<std::u16string, Family> families_;                          // by lower-case code
+    std::map<std::u16string, std::pair<std::u16string, int>> shortcuts_; // component, state
     std::set<std::string> removed_;
     bool loadable_ = true;
     int loads_ = 0;

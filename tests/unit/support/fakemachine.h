@@ -26,6 +26,23 @@ public:
     DWORD processExpansionError = ERROR_SUCCESS; // the process expansion fails with it
     std::vector<std::int32_t> askedFolders;
 
+    // A version resource: its fixed record's file version (none: the query of "\" fails),
+    // its first translation entry (none: the resource has no translation table), or a read
+    // that fails with `readError`.
+    struct VersionResource {
+        std::optional<std::uint64_t> fileVersion;
+        std::optional<std::uint32_t> translation = 0x04B00409;
+        DWORD readError = ERROR_SUCCESS;
+    };
+    // Files and directories in enumeration order, by full path; names match as the file
+    // system's do, ignoring the case of A-Z.
+    void AddFile(std::u16string path, std::optional<VersionResource> version = std::nullopt);
+    void AddDirectory(std::u16string path);
+    std::map<std::u16string, UINT> driveTypes;            // by root ("N:\"); others unknown
+    std::vector<std::u16string> localMachineKeys;         // exist; others do not
+    std::map<std::u16string, ShellLinkAnswer> shellLinks; // others: E_FAIL
+    std::vector<std::u16string> versionReads;             // paths whose resource was asked for
+
     std::unique_ptr<InstallerLibrary> LoadInstaller() override { return installer.Load(); }
     bool Is64BitOS() override { return os64; }
     bool Is64BitComponent() override { return component64; }
@@ -36,6 +53,27 @@ public:
     std::optional<std::u16string> ExpandForUser(const UserToken&,
                                                 std::u16string_view text) override;
     ProcessExpansion ExpandForProcess(std::u16string_view text) override;
+
+    bool PathExists(std::u16string_view path) override;
+    SearchAnswer FindFiles(std::u16string_view pattern) override;
+    UINT DriveType(std::u16string_view root) override;
+    DWORD VersionResourceSize(std::u16string_view path) override;
+    DWORD ReadVersionResource(std::u16string_view path,
+                              std::vector<std::uint8_t>& resource) override;
+    VersionValueAnswer QueryVersionValue(const std::vector<std::uint8_t>& resource,
+                                         std::u16string_view block) override;
+    ShellLinkAnswer ShellLinkTarget(std::u16string_view shortcutPath) override;
+    bool LocalMachineKeyExists(std::u16string_view subkey) override;
+
+private:
+    struct Entry {
+        std::u16string path;
+        bool directory;
+        std::optional<VersionResource> version;
+    };
+    const Entry* Find(std::u16string_view path) const;
+
+    std::vector<Entry> entries_;
 };
 
 } // namespace tarn::test

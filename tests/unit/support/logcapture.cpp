@@ -68,4 +68,12 @@ std::vector<LogRecord> LogCapture::RecordsFrom(const std::string& source) const 
     return matching;
 }
 
+std::string LogCapture::Transcript() const {
+    std::string text;
+    for (const LogRecord& r : Records()) {
+        text += std::to_string(r.severity) + " " + r.source + ": " + r.message + "\n";
+    }
+    return text;
+}
+
 } // namespace tarn::test

@@ -21,6 +21,9 @@ public:
     // Only the records with this source.
     std::vector<LogRecord> RecordsFrom(const std::string& source) const;
 
+    // The records, one line each: "<severity> <source>: <message>".
+    std::string Transcript() const;
+
     // The agent log file of the process (UTF-8 path).
     static std::string LogFilePath();
 
