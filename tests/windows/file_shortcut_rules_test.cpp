@@ -1,0 +1,268 @@
+// The file and shortcut rules through the component itself (KpxTarnRuleProvider.dll loaded by
+// path) on the live machine. The test makes its own tree in the common application data
+// folder: copies of the resource-only DLLs built beside it (files/versioned.rc), shortcuts
+// saved by the shell, and advertised shortcuts of the installer tests' products written byte by
+// byte, since nothing but the installer makes those.
+#include "support/componentlog.h"
+#include "support/provider.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace tarn {
+namespace {
+
+namespace fs = std::filesystem;
+
+const CLSID kShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end()); // the paths here are ASCII
+}
+
+std::wstring Folder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_DEFAULT, path);
+    return path;
+}
+
+std::wstring BuiltFile(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return fs::path(self).replace_filename(L"rule-file-" + std::wstring(name) + L".dll");
+}
+
+// A GUID in the installer's packed form: each 32-bit word of its memory image as five base-85
+// digits, least significant first.
+std::wstring Packed(const char* code) {
+    static const char digits[] =
+        "!$%&'()*+,-.0123456789=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz{}~";
+    GUID guid{};
+    const std::wstring text(code, code + std::strlen(code));
+    EXPECT_EQ(CLSIDFromString(text.c_str(), &guid), S_OK) << code;
+    DWORD words[4];
+    std::memcpy(words, &guid, sizeof words);
+    std::wstring packed;
+    for (DWORD word : words) {
+        for (int digit = 0; digit < 5; ++digit, word /= 85) {
+            packed += static_cast<wchar_t>(digits[word % 85]);
+        }
+    }
+    return packed;
+}
+
+// An advertised shortcut as the shell link format has it: the 76-byte header with the flags
+// HasDarwinID and IsUnicode and nothing else, the Darwin data block (size 0x314, signature
+// 0xA0000006, the descriptor "product feature>component" in ANSI and UTF-16, 260 characters
+// each) and the terminal block.
+void WriteAdvertisedShortcut(const fs::path& file, const char* product, const char* component) {
+    const std::wstring descriptor = Packed(product) + L"Complete>" + Packed(component);
+    std::string bytes;
+    const auto put = [&bytes](const auto& value) {
+        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    put(DWORD{0x4C});
+    put(kShellLink);
+    put(DWORD{0x1000 | 0x80});
+    bytes.append(36, '\0'); // attributes, three times, target size, icon index
+    put(DWORD{SW_SHOWNORMAL});
+    bytes.append(12, '\0'); // hot key, reserved
+    put(DWORD{0x314});
+    put(DWORD{0xA0000006});
+    std::string ansi = Narrow(descriptor);
+    ansi.resize(260, '\0');
+    std::wstring wide = descriptor;
+    wide.resize(260, L'\0');
+    bytes += ansi;
+    bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
+    put(DWORD{0});
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+HRESULT SaveShortcut(const fs::path& file, const fs::path& target) {
+    ComPtr<IShellLinkW> link;
+    ComPtr<IPersistFile> persist;
+    HRESULT hr = CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                                  link.OutVoid());
+    if (SUCCEEDED(hr) && SUCCEEDED(hr = link->SetPath(target.c_str())) &&
+        SUCCEEDED(hr = link.As(__uuidof(IPersistFile), persist))) {
+        hr = persist->Save(file.c_str(), TRUE);
+    }
+    return hr;
+}
+
+std::string Shown(HRESULT hr, VARIANT_BOOL result) {
+    char text[40];
+    std::snprintf(text, sizeof text, "hr 0x%08lX, result %d", static_cast<unsigned long>(hr),
+                  result);
+    return text;
+}
+
+struct Case {
+    std::wstring rule;
+    HRESULT hr;
+    // The first lines of the records reported under "KpxTarnRuleProviderInterface", each
+    // "<severity> <start of the message>".
+    std::vector<std::string> reports = {};
+};
+
+const char* const kNotFound = "4 File existence check failed.  Local file not found!";
+const char* const kNoVersion =
+    "2 File version comparison failed.  Local file contains no version information!";
+const char* const kUnreadable =
+    "2 File version comparison failed.  Can't get file version information!";
+const std::string kWildcard = "8 File existence wildcard check succeeded. File found: ";
+
+std::wstring File(const std::wstring& path, const std::wstring& condition = L"", int csidl = 255) {
+    return L"<SRFileVersion Csidl='" + std::to_wstring(csidl) + L"' Path='" + path + L"' " +
+           condition + L"/>";
+}
+
+std::wstring Shortcut(const std::wstring& path, const std::wstring& more = L"") {
+    return L"<TargetOfShortcut Path='" + path + L"' " + more + L"/>";
+}
+
+class FileAndShortcutRules : public testing::Test {
+protected:
+    // The tree, with a trailing backslash; %TARN_RULE_FILES% names it without.
+    static inline const std::wstring kName =
+        L"TarnRuleFiles" + std::to_wstring(GetCurrentProcessId());
+    static inline const std::wstring root_ = Folder(CSIDL_COMMON_APPDATA) + L"\\" + kName + L"\\";
+
+    static void SetUpTestSuite() {
+        const test::ComScope com;
+        for (const auto* directory : {L"apps\\toolbox", L"vendor\\VendorOne", L"net"}) {
+            fs::create_directories(root_ + directory);
+        }
+        wchar_t user[256] = {};
+        GetEnvironmentVariableW(L"USERNAME", user, 256);
+        const struct {
+            const wchar_t* built;
+            std::wstring name;
+        } copies[] = {{L"1_0_0_0", L"v1.dll"},
+                      {L"2_0_0_0", L"v2.dll"},
+                      {L"2_5_3_1", L"v253.dll"},
+                      {L"unversioned", L"plain.dll"},
+                      {L"notranslation", L"notrans.dll"},
+                      {L"2_0_0_0", L"apps\\tool_a.exe"},
+                      {L"2_0_0_0", L"apps\\tool_b.exe"},
+                      {L"2_0_0_0", L"net\\v2.dll"},
+                      {L"2_0_0_0", L"gone.dll"},
+                      {L"2_0_0_0", std::wstring(user) + L".dll"}};
+        for (const auto& copy : copies) {
+            fs::copy_file(BuiltFile(copy.built), root_ + copy.name);
+        }
+        SetEnvironmentVariableW(L"TARN_RULE_FILES", (root_.substr(0, root_.size() - 1)).c_str());
+        ASSERT_EQ(SaveShortcut(root_ + L"file.lnk", root_ + L"v1.dll"), S_OK);
+        ASSERT_EQ(SaveShortcut(root_ + L"folder.lnk", root_ + L"apps"), S_OK);
+        ASSERT_EQ(SaveShortcut(root_ + L"gone.lnk", root_ + L"gone.dll"), S_OK);
+        fs::remove(root_ + L"gone.dll");
+        WriteAdvertisedShortcut(root_ + L"installed.lnk", TARN_MSI_OLD, TARN_MSI_OLD_COMPONENT);
+        WriteAdvertisedShortcut(root_ + L"never.lnk", TARN_MSI_NEVER, TARN_MSI_NEVER_COMPONENT);
+        // The installed product, with a component that it does not have.
+        WriteAdvertisedShortcut(root_ + L"foreign.lnk", TARN_MSI_OLD, TARN_MSI_NEVER_COMPONENT);
+    }
+    static void TearDownTestSuite() { fs::remove_all(root_); }
+
+    void Check(const std::vector<Case>& cases) const {
+        for (const Case& c : cases) {
+            const test::ComponentLogSince log;
+            const test::Answer answer =
+                test::Evaluate(provider_.Get(), L"<ruleset>" + c.rule + L"</ruleset>");
+            EXPECT_EQ(Shown(answer.hr, answer.result),
+                      Shown(c.hr, c.hr == S_OK ? VARIANT_TRUE : VARIANT_FALSE))
+                << Narrow(c.rule);
+            // Each record as far as the expected start, when it has that start.
+            std::vector<std::string> reports = log.From("KpxTarnRuleProviderInterface");
+            for (std::size_t i = 0; i < reports.size() && i < c.reports.size(); ++i) {
+                if (reports[i].starts_with(c.reports[i])) {
+                    reports[i] = c.reports[i];
+                }
+            }
+            EXPECT_EQ(reports, c.reports) << Narrow(c.rule);
+        }
+    }
+
+private:
+    test::ComScope com_;
+    test::ProviderDll dll_;
+    ComPtr<IInventoryRuleProvider> provider_ = dll_.Create();
+};
+
+TEST_F(FileAndShortcutRules, FilesVersionsAndWildcards) {
+    const std::wstring& r = root_;
+    const std::string found = kWildcard + Narrow(r);
+    BOOL wow64 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &wow64);
+    // The installer tests' product, in the program folder of this build's width; in the WOW64
+    // case folder 38 is the native one, from %ProgramW6432%.
+    const std::wstring readme = L"TarnTestPackages\\TarnFamilyOld\\readme.txt";
+    Check({
+        {File(r + L"v1.dll"), S_OK},
+        {File(L"%TARN_RULE_FILES%\\v253.dll", L"Comparison='SAME' version='2.5.3.1'"), S_OK},
+        {File(kName + L"\\v253.dll", L"Comparison='HIGHER' version='2.5.3'", CSIDL_COMMON_APPDATA),
+         S_OK},
+        {File(r + L"v253.dll", L"Comparison='LOWER' version='2.5.3.1'"), S_FALSE},
+        {File(r + L"v2.dll", L"Comparison='BETWEEN' version='2.0' versionLower='1.0'"), S_OK},
+        {File(r + L"v1.dll", L"Comparison='BETWEEN' version='2.0' versionLower='1.0.0.1'"),
+         S_FALSE},
+        {File(r + L"missing.dll"), S_FALSE, {kNotFound}},
+        {File(r + L"plain.dll"), S_OK},
+        {File(r + L"plain.dll", L"Comparison='HIGHER' version='0'"), S_FALSE, {kNoVersion}},
+        {File(r + L"notrans.dll", L"Comparison='HIGHER' version='0'"), S_FALSE, {kUnreadable}},
+        {File(r + L"notrans.dll"), S_OK},
+        // Several files match; whichever comes first is version 2.0.
+        {File(r + L"apps\\tool*.exe", L"Comparison='SAME' version='2.0'"),
+         S_OK,
+         {found + "apps\\tool_"}},
+        // The directory toolbox matches too, and a file wins over it.
+        {File(r + L"apps\\tool*", L"Comparison='SAME' version='2.0'"),
+         S_OK,
+         {found + "apps\\tool_"}},
+        {File(r + L"apps\\toolb?x"), S_OK, {found + "apps\\toolbox"}},
+        {File(r + L"vendor\\Vendor*"), S_OK, {found + "vendor\\VendorOne"}},
+        {File(r + L"vendor\\Vendor*", L"Comparison='HIGHER' version='0'"),
+         S_FALSE,
+         {found + "vendor\\VendorOne", kNoVersion}},
+        {File(r + L"ap*\\tool_a.exe"), S_FALSE, {kNotFound}},
+        {File(r + L"apps"), S_OK},
+        {File(readme, L"", CSIDL_PROGRAM_FILES), wow64 ? S_FALSE : S_OK,
+         wow64 ? std::vector<std::string>{kNotFound} : std::vector<std::string>{}},
+        {File(readme, L"", CSIDL_PROGRAM_FILESX86), wow64 ? S_OK : S_FALSE,
+         wow64 ? std::vector<std::string>{} : std::vector<std::string>{kNotFound}},
+        {L"<SRFileVersion Selected='false'/>", S_OK},
+        {L"<SRFileVersion Path='v1.dll'/>", E_FAIL},
+    });
+}
+
+TEST_F(FileAndShortcutRules, ShortcutTargets) {
+    const std::wstring& r = root_;
+    Check({
+        {Shortcut(r + L"file.lnk"), S_OK},
+        {Shortcut(r + L"folder.lnk"), S_OK},
+        {Shortcut(r + L"gone.lnk"), S_FALSE},
+        {Shortcut(kName + L"\\file.lnk", L"Csidl='35'"), S_OK},
+        // The path is not expanded.
+        {Shortcut(L"%TARN_RULE_FILES%\\file.lnk"), S_FALSE},
+        {Shortcut(r + L"v1.dll"), S_FALSE},
+        {Shortcut(r + L"installed.lnk"), S_OK},
+        {Shortcut(r + L"never.lnk"), S_FALSE},
+        {Shortcut(r + L"foreign.lnk"), S_FALSE},
+        {L"<TargetOfShortcut Selected='FALSE'/>", S_OK},
+        {L"<TargetOfShortcut Csidl='35'/>", E_FAIL},
+    });
+}
+
+} // namespace
+} // namespace tarn
