@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <shlobj.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -262,6 +263,83 @@ TEST_F(FileAndShortcutRules, ShortcutTargets) {
         {L"<TargetOfShortcut Selected='FALSE'/>", S_OK},
         {L"<TargetOfShortcut Csidl='35'/>", E_FAIL},
     });
+}
+
+// Wine's mount manager defines drives on request, as its configuration program does; a drive of
+// type DRIVE_REMOTE is what Windows has for a mapped network share. An empty path removes it.
+bool DefineWineDrive(wchar_t letter, UINT type, const std::string& unixPath) {
+    struct Request {
+        ULONG size, type, fileSystem;
+        DWORD serial;
+        ULONGLONG device;
+        WCHAR letter;
+        USHORT mountPoint, devicePath, label;
+    };
+    std::vector<ULONGLONG> storage((sizeof(Request) + unixPath.size() + 8) / 8);
+    auto* request = reinterpret_cast<Request*>(storage.data());
+    request->size = static_cast<ULONG>(sizeof(Request) + unixPath.size() + 1);
+    request->type = type;
+    request->letter = letter;
+    if (!unixPath.empty()) {
+        request->mountPoint = sizeof(Request);
+        std::memcpy(request + 1, unixPath.c_str(), unixPath.size());
+    }
+    const HANDLE manager =
+        CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD returned = 0;
+    const BOOL defined = DeviceIoControl(
+        manager, CTL_CODE(0x6D, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS), request,
+        request->size, nullptr, 0, &returned, nullptr);
+    CloseHandle(manager);
+    return defined != FALSE;
+}
+
+std::string UnixPath(const std::wstring& path) {
+    using Convert = char*(CDECL*)(LPCWSTR);
+    const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = convert != nullptr ? convert(path.c_str()) : nullptr;
+    const std::string result = unix != nullptr ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+TEST_F(FileAndShortcutRules, NoVersionsOverTheNetworkWhenTheSwitchIsSet) {
+    wchar_t letter = L'N';
+    while (GetLogicalDrives() & (1u << (letter - L'A'))) {
+        ++letter;
+    }
+    const std::wstring drive = std::wstring(1, letter) + L":\\";
+    ASSERT_TRUE(DefineWineDrive(letter, DRIVE_REMOTE, UnixPath(root_ + L"net")));
+    EXPECT_EQ(GetDriveTypeW(drive.c_str()), static_cast<UINT>(DRIVE_REMOTE));
+    const std::wstring version = File(drive + L"v2.dll", L"Comparison='SAME' version='2.0'");
+    Check({{version, S_OK}, {File(drive + L"v2.dll"), S_OK}});
+
+    const wchar_t* const kSwitch = L"SOFTWARE\\Orvanta\\Orvanta Agent\\NO_VERSION_OVER_NETWORK";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSwitch, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    Check({{version, S_FALSE, {kUnreadable}},
+           {File(drive + L"v2.dll"), S_OK},
+           {File(root_ + L"v2.dll", L"Comparison='SAME' version='2.0'"), S_OK}});
+    EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, kSwitch), ERROR_SUCCESS);
+    EXPECT_TRUE(DefineWineDrive(letter, 0, ""));
+}
+
+TEST_F(FileAndShortcutRules, FoldersAndPlaceholdersOfAnImpersonatingThread) {
+    ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
+    Check({
+        {File(kName + L"\\%USERNAME%.dll", L"Comparison='SAME' version='2.0'",
+              CSIDL_COMMON_APPDATA),
+         S_OK},
+        {File(kName + L"\\%TARN_NO_SUCH_VARIABLE%.dll", L"", CSIDL_COMMON_APPDATA),
+         S_FALSE,
+         {kNotFound}},
+    });
+    RevertToSelf();
 }
 
 } // namespace
