@@ -164,7 +164,7 @@ protected:
         for (const auto& copy : copies) {
             fs::copy_file(BuiltFile(copy.built), root_ + copy.name);
         }
-        SetEnvironmentVariableW(L"TARN_RULE_FILES", (root_.substr(0, root_.size() - 1)).c_str());
+        SetEnvironmentVariableW(L"TARN_RULE_FILES", root_.substr(0, root_.size() - 1).c_str());
         ASSERT_EQ(SaveShortcut(root_ + L"file.lnk", root_ + L"v1.dll"), S_OK);
         ASSERT_EQ(SaveShortcut(root_ + L"folder.lnk", root_ + L"apps"), S_OK);
         ASSERT_EQ(SaveShortcut(root_ + L"gone.lnk", root_ + L"gone.dll"), S_OK);
@@ -275,6 +275,7 @@ bool DefineWineDrive(wchar_t letter, UINT type, const std::string& unixPath) {
         WCHAR letter;
         USHORT mountPoint, devicePath, label;
     };
+    static_assert(sizeof(Request) == 32, "the layout of Wine's request, the same in both widths");
     std::vector<ULONGLONG> storage((sizeof(Request) + unixPath.size() + 8) / 8);
     auto* request = reinterpret_cast<Request*>(storage.data());
     request->size = static_cast<ULONG>(sizeof(Request) + unixPath.size() + 1);
