@@ -14,10 +14,12 @@
 #include <winioctl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -337,6 +339,59 @@ TEST_F(FileAndShortcutRules, FoldersAndPlaceholdersOfAnImpersonatingThread) {
          {kNotFound}},
     });
     RevertToSelf();
+}
+
+// Files that claim to be what they are not, and paths no file system has: an answer each, no
+// crash, no hang, nothing written past a fixed buffer of the component.
+TEST_F(FileAndShortcutRules, HostileFilesAndPaths) {
+    const std::wstring& r = root_;
+    std::string image;
+    std::ifstream whole(fs::path(BuiltFile(L"2_0_0_0")), std::ios::binary);
+    image.assign(std::istreambuf_iterator<char>(whole), {});
+    // The version resource's own length fields, then its half and its header alone.
+    std::string corrupt = image;
+    const std::size_t info = corrupt.find(std::string("V\0S\0_\0V\0E\0R", 11));
+    ASSERT_NE(info, std::string::npos);
+    corrupt.replace(info - 6, 4, "\xFF\x7F\xFF\x7F");
+    std::srand(7);
+    std::string noise(4096, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(std::rand());
+    }
+    const struct {
+        const wchar_t* name;
+        std::string bytes;
+    } files[] = {{L"corrupt.dll", corrupt},
+                 {L"half.dll", image.substr(0, image.size() / 2)},
+                 {L"header.dll", image.substr(0, 64)},
+                 {L"empty.lnk", ""},
+                 {L"noise.lnk", noise},
+                 {L"truncated.lnk", image.substr(0, 0x4C)}};
+    for (const auto& file : files) {
+        std::ofstream(fs::path(r + file.name), std::ios::binary) << file.bytes;
+    }
+    ASSERT_EQ(SaveShortcut(r + L"self.lnk", r + L"self.lnk"), S_OK);
+    const std::wstring versioned = L"Comparison='HIGHER' version='0'";
+    const std::wstring longPath = r + std::wstring(32000, L'a') + L"\\v1.dll";
+    Check({
+        {File(r + L"corrupt.dll", versioned), S_FALSE, {kUnreadable}},
+        {File(r + L"half.dll", versioned), S_FALSE, {kNoVersion}},
+        {File(r + L"header.dll", versioned), S_FALSE, {kNoVersion}},
+        {File(longPath, versioned), S_FALSE, {kNotFound}},
+        {File(L"\\\\?\\" + r + L"v1.dll", versioned), S_OK},
+        {File(L"\\\\localhost\\nowhere\\v1.dll"), S_FALSE, {kNotFound}},
+        {File(r + L"v1.dll. . "), S_OK},
+        {File(L"*"), S_FALSE, {kNotFound}},
+        {File(L"\\\\\\\\"), S_FALSE, {kNotFound}},
+        {File(L"v1.dll", L"", 0), S_FALSE, {kNotFound}},
+        {L"<SRFileVersion Csidl='99999999999' Path='" + r + L"v1.dll'/>", S_OK},
+        {L"<SRFileVersion Csidl='-1' Path='" + r + L"v1.dll'/>", S_OK},
+        {Shortcut(r + L"empty.lnk"), S_FALSE},
+        {Shortcut(r + L"noise.lnk"), S_FALSE},
+        {Shortcut(r + L"truncated.lnk"), S_FALSE},
+        {Shortcut(r + L"self.lnk"), S_OK},
+        {Shortcut(longPath), S_FALSE},
+    });
 }
 
 } // namespace
