@@ -6,11 +6,14 @@
 #include "provider/registration.h"
 #include "provider/typeinfo.h"
 #include "utility/platform/osdetector.h"
+#include "utility/platform/tempdirectory.h"
 
 namespace tarn::provider {
 
 bool CKpxTarnRuleProviderModule::Initialize(HINSTANCE instance) noexcept {
     instance_ = instance;
+    // Never fails the load.
+    paths::PrepareTemporaryDirectory();
     try {
         CheckPlatformAtLoad();
     } catch (...) {
