@@ -1,0 +1,187 @@
+// The path services against the real file system, and the temporary-directory step of the
+// component's load seen from a process that loads it.
+#include "common/logrecords.h"
+#include "support/childprocess.h"
+#include "support/provider.h"
+#include "utility/log/agentlog.h"
+#include "utility/platform/longpath.h"
+#include "utility/platform/processpaths.h"
+#include "utility/text/strings.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace tarn::paths {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::u16string Text16(const std::wstring& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+// A fresh folder under the process's temporary folder, removed afterwards.
+class PathsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() / ("tarn-paths-" + std::to_string(GetCurrentProcessId()));
+        fs::remove_all(root_);
+        fs::create_directories(root_);
+        std::ofstream(root_ / "file") << "x";
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    std::u16string Under(const wchar_t* relative) const {
+        return Text16((root_ / relative).wstring());
+    }
+
+    fs::path root_;
+};
+
+// Records of this process's agent log from the directory creation.
+std::size_t CreationReports() {
+    const std::string text = test::ReadFileBytes(Utf16ToUtf8(AgentLog::Instance().LogFilePath()));
+    std::size_t count = 0;
+    for (const test::LogRecord& record : test::ParseLogRecords(text)) {
+        count += record.source == "CreateDirectoryPath" ? 1 : 0;
+    }
+    return count;
+}
+
+TEST(ExtendedLengthPath, CanonicalizesWithThePlatform) {
+    EXPECT_EQ(ExtendedLengthPath(u"C:\\a\\.\\b\\..\\c"), u"\\\\?\\C:\\a\\c");
+    EXPECT_EQ(ExtendedLengthPath(u"C:\\a\\\\b"), u"\\\\?\\C:\\a\\b");
+    EXPECT_EQ(ExtendedLengthPath(u"\\\\server\\share\\.\\x"), u"\\\\server\\share\\.\\x");
+}
+
+TEST_F(PathsTest, CreatesParentsAndAnswersExistingEntries) {
+    const std::u16string deep = Under(L"a\\b\\c");
+    SetLastError(0);
+    EXPECT_TRUE(CreateDirectoryPath(deep.c_str(), nullptr, true));
+    EXPECT_TRUE(DirectoryExists(Under(L"a")));
+    EXPECT_TRUE(DirectoryExists(deep));
+
+    EXPECT_TRUE(CreateDirectoryPath(deep.c_str(), nullptr, true));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+
+    const std::size_t reports = CreationReports();
+    EXPECT_FALSE(CreateDirectoryPath(Under(L"file").c_str(), nullptr, true));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_MAKE));
+    EXPECT_FALSE(DirectoryExists(Under(L"file")));
+    EXPECT_EQ(CreationReports(), reports);
+
+    // A failure of another kind is reported only when asked for.
+    const std::u16string bad = Under(L"bad|name");
+    EXPECT_FALSE(CreateDirectoryPath(bad.c_str(), nullptr, false));
+    const DWORD error = GetLastError();
+    EXPECT_NE(error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(CreationReports(), reports);
+    EXPECT_FALSE(CreateDirectoryPath(bad.c_str(), nullptr, true));
+    EXPECT_EQ(GetLastError(), error);
+    EXPECT_EQ(CreationReports(), reports + 1);
+}
+
+TEST_F(PathsTest, FindsAndReadsThroughTheExtendedForm) {
+    WIN32_FIND_DATAW data{};
+    const HANDLE search = FindFirstFileExtended(Under(L".\\fil*"), &data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    EXPECT_STREQ(data.cFileName, L"file");
+    EXPECT_NE(GetFileAttributesExtended(Under(L"x\\..\\file")), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(ProcessPaths, ExecutableAndModulePaths) {
+    wchar_t own[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, own, MAX_PATH);
+    const std::u16string executable(Text16(std::wstring(own, length)));
+    EXPECT_EQ(ExecutablePath(), executable);
+    EXPECT_EQ(ExecutablePath(nullptr, nullptr, true), u"paths_test.exe");
+    EXPECT_EQ(ModulePath(nullptr), executable);
+    EXPECT_EQ(ModuleDirectory(nullptr) + u"\\paths_test.exe", executable);
+
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    EXPECT_TRUE(
+        EqualsAsciiNoCase(ExecutablePath(GetCurrentProcess(), kernel32, true), u"kernel32.dll"));
+    EXPECT_EQ(ModulePath(kernel32), ExecutablePath(nullptr, kernel32));
+    EXPECT_EQ(ModulePath(reinterpret_cast<HMODULE>(own)), u"");
+}
+
+TEST(ProcessPaths, ProgramFilesHostNameAndNarrowText) {
+    wchar_t programFiles[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, 0, programFiles), S_OK);
+    EXPECT_EQ(ProgramFilesFolder(), Text16(programFiles));
+
+    wchar_t name[1024] = {};
+    DWORD size = 1024;
+    ASSERT_TRUE(GetComputerNameExW(ComputerNamePhysicalDnsHostname, name, &size));
+    EXPECT_NE(size, 0u);
+    EXPECT_EQ(HostName(), Text16(std::wstring(name, size)));
+
+    EXPECT_EQ(NarrowText(u"a\u00e9", CP_UTF8), "a\xC3\xA9");
+    EXPECT_EQ(NarrowText(u"a\u00e9", 1252), "a\xE9");
+    EXPECT_EQ(NarrowText(u"", CP_UTF8), "");
+    EXPECT_EQ(NarrowText(u"a", 12345), "");
+}
+
+// The "name=value" lines of the probe that loads the component with TEMP and TMP at `temp`.
+std::map<std::string, std::string> LoadComponentWithTemp(const std::wstring& temp) {
+    const test::ChildRun run = test::RunBeside(
+        L"tempdir_probe.exe", L"\"" + test::ProviderDllPath() + L"\" \"" + temp + L"\"");
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    std::map<std::string, std::string> lines;
+    std::istringstream text(run.output);
+    for (std::string line; std::getline(text, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::size_t equals = line.find('=');
+        if (equals != std::string::npos) {
+            lines[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return lines;
+}
+
+TEST_F(PathsTest, LoadMakesAMissingTempFolderOnce) {
+    const std::string temp = Utf16ToUtf8(Under(L"missing\\temp"));
+    auto lines = LoadComponentWithTemp((root_ / L"missing\\temp").wstring());
+    EXPECT_EQ(lines["TEMP"], temp);
+    EXPECT_EQ(lines["TMP"], temp);
+    EXPECT_EQ(lines["marker"], "OK");
+    EXPECT_EQ(lines["fileExists"], "yes");
+    EXPECT_EQ(lines["file"].rfind(temp + "\\Kpx_{A4597EF2-B2F1-4954-A2FF-A65C393439AF}_", 0), 0u);
+    // The second load in the process found the marker and left TEMP alone.
+    EXPECT_EQ(lines["secondTEMP"], "C:\\elsewhere");
+    EXPECT_TRUE(fs::is_directory(root_ / L"missing\\temp"));
+    // The marker file went with the process.
+    const std::u16string file = Utf8ToUtf16(lines["file"]);
+    EXPECT_FALSE(fs::exists(fs::path(file.begin(), file.end())));
+}
+
+TEST_F(PathsTest, LoadFallsBackToTheCommonApplicationDataFolder) {
+    wchar_t common[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, common), S_OK);
+    const fs::path fallback = fs::path(common) / L"Velmoric\\Velmoric Agent\\Temp";
+    std::error_code ignored;
+    fs::remove_all(fallback, ignored);
+
+    // Nothing can be made under a file.
+    auto lines = LoadComponentWithTemp((root_ / L"file\\temp").wstring());
+    EXPECT_EQ(lines["TEMP"], Utf16ToUtf8(Text16(fallback.wstring())));
+    EXPECT_EQ(lines["TMP"], lines["TEMP"]);
+    EXPECT_EQ(lines["marker"], "OK");
+    EXPECT_EQ(lines["fileExists"], "yes");
+    EXPECT_TRUE(fs::is_directory(fallback));
+}
+
+} // namespace
+} // namespace tarn::paths
