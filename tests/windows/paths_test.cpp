@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -50,17 +51,9 @@ protected:
 // Records of this process's agent log from the directory creation.
 std::size_t CreationReports() {
     const std::string text = test::ReadFileBytes(Utf16ToUtf8(AgentLog::Instance().LogFilePath()));
-    std::size_t count = 0;
-    for (const test::LogRecord& record : test::ParseLogRecords(text)) {
-        count += record.source == "CreateDirectoryPath" ? 1 : 0;
-    }
-    return count;
-}
-
-TEST(ExtendedLengthPath, CanonicalizesWithThePlatform) {
-    EXPECT_EQ(ExtendedLengthPath(u"C:\\a\\.\\b\\..\\c"), u"\\\\?\\C:\\a\\c");
-    EXPECT_EQ(ExtendedLengthPath(u"C:\\a\\\\b"), u"\\\\?\\C:\\a\\b");
-    EXPECT_EQ(ExtendedLengthPath(u"\\\\server\\share\\.\\x"), u"\\\\server\\share\\.\\x");
+    const std::vector<test::LogRecord> records = test::ParseLogRecords(text);
+    return std::count_if(records.begin(), records.end(),
+                         [](const auto& r) { return r.source == "CreateDirectoryPath"; });
 }
 
 TEST_F(PathsTest, CreatesParentsAndAnswersExistingEntries) {
@@ -90,7 +83,8 @@ TEST_F(PathsTest, CreatesParentsAndAnswersExistingEntries) {
     EXPECT_EQ(CreationReports(), reports + 1);
 }
 
-TEST_F(PathsTest, FindsAndReadsThroughTheExtendedForm) {
+TEST_F(PathsTest, CanonicalizesFindsAndReadsThroughTheExtendedForm) {
+    EXPECT_EQ(ExtendedLengthPath(u"C:\\a\\.\\b\\..\\c"), u"\\\\?\\C:\\a\\c");
     WIN32_FIND_DATAW data{};
     const HANDLE search = FindFirstFileExtended(Under(L".\\fil*"), &data);
     ASSERT_NE(search, INVALID_HANDLE_VALUE);
@@ -151,20 +145,27 @@ std::map<std::string, std::string> LoadComponentWithTemp(const std::wstring& tem
     return lines;
 }
 
-TEST_F(PathsTest, LoadMakesAMissingTempFolderOnce) {
-    const std::string temp = Utf16ToUtf8(Under(L"missing\\temp"));
-    auto lines = LoadComponentWithTemp((root_ / L"missing\\temp").wstring());
-    EXPECT_EQ(lines["TEMP"], temp);
-    EXPECT_EQ(lines["TMP"], temp);
+// TEMP and TMP name `directory`, where the marker file is open while the probe runs.
+void ExpectTempIn(std::map<std::string, std::string>& lines, const std::wstring& directory) {
+    const std::string expected = Utf16ToUtf8(Text16(directory));
+    EXPECT_EQ(lines["TEMP"], expected);
+    EXPECT_EQ(lines["TMP"], expected);
     EXPECT_EQ(lines["marker"], "OK");
+    EXPECT_EQ(lines["file"].rfind(expected + "\\Kpx_{A4597EF2-B2F1-4954-A2FF-A65C393439AF}_", 0),
+              0u);
     EXPECT_EQ(lines["fileExists"], "yes");
-    EXPECT_EQ(lines["file"].rfind(temp + "\\Kpx_{A4597EF2-B2F1-4954-A2FF-A65C393439AF}_", 0), 0u);
+    // It went with the process.
+    EXPECT_FALSE(fs::exists(fs::path(Utf8ToUtf16(lines["file"]).c_str())));
+}
+
+TEST_F(PathsTest, LoadMakesAMissingTempFolderOnce) {
+    const fs::path temp = root_ / L"missing\\temp";
+    auto lines = LoadComponentWithTemp(temp.wstring());
+    ExpectTempIn(lines, temp.wstring());
+    EXPECT_TRUE(fs::is_directory(temp));
     // The second load in the process found the marker and left TEMP alone.
+    EXPECT_EQ(lines["unloaded"], "yes");
     EXPECT_EQ(lines["secondTEMP"], "C:\\elsewhere");
-    EXPECT_TRUE(fs::is_directory(root_ / L"missing\\temp"));
-    // The marker file went with the process.
-    const std::u16string file = Utf8ToUtf16(lines["file"]);
-    EXPECT_FALSE(fs::exists(fs::path(file.begin(), file.end())));
 }
 
 TEST_F(PathsTest, LoadFallsBackToTheCommonApplicationDataFolder) {
@@ -173,14 +174,9 @@ TEST_F(PathsTest, LoadFallsBackToTheCommonApplicationDataFolder) {
     const fs::path fallback = fs::path(common) / L"Velmoric\\Velmoric Agent\\Temp";
     std::error_code ignored;
     fs::remove_all(fallback, ignored);
-
     // Nothing can be made under a file.
     auto lines = LoadComponentWithTemp((root_ / L"file\\temp").wstring());
-    EXPECT_EQ(lines["TEMP"], Utf16ToUtf8(Text16(fallback.wstring())));
-    EXPECT_EQ(lines["TMP"], lines["TEMP"]);
-    EXPECT_EQ(lines["marker"], "OK");
-    EXPECT_EQ(lines["fileExists"], "yes");
-    EXPECT_TRUE(fs::is_directory(fallback));
+    ExpectTempIn(lines, fallback.wstring());
 }
 
 } // namespace
