@@ -1,6 +1,7 @@
 // Files, directory searches, drive types and version resources of the live machine, asked
 // under the calling thread's identity.
 #include "machine/live/livemachine.h"
+#include "utility/platform/longpath.h"
 
 #include <windows.h>
 
@@ -54,7 +55,7 @@ bool WindowsMachine::PathExists(std::u16string_view path) {
 
 SearchAnswer WindowsMachine::FindFiles(std::u16string_view pattern) {
     WIN32_FIND_DATAW data = {};
-    const HANDLE handle = FindFirstFileW(Wide(std::u16string(pattern)), &data);
+    const HANDLE handle = paths::FindFirstFileExtended(pattern, &data);
     if (handle == INVALID_HANDLE_VALUE) {
         return {nullptr, {}, GetLastError()};
     }
