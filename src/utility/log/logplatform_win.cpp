@@ -1,5 +1,7 @@
 #include "utility/log/logplatform.h"
 
+#include "utility/platform/longpath.h"
+#include "utility/platform/processpaths.h"
 #include "utility/platform/wintypes.h"
 #include "utility/text/format.h"
 
@@ -27,18 +29,8 @@ std::u16string ModulePathName(HMODULE module) {
     return AfterLastBackslash(path.c_str(), n);
 }
 
-std::u16string ComputerName(COMPUTER_NAME_FORMAT format) {
-    wchar_t name[256];
-    DWORD size = 256;
-    if (!GetComputerNameExW(format, name, &size)) {
-        return {};
-    }
-    return std::u16string(U16(name), size);
-}
-
 bool IsDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return paths::DirectoryExists(U16(path.c_str()));
 }
 
 bool MakeDirectories(const std::wstring& path) {
@@ -109,8 +101,7 @@ std::uint32_t CurrentThreadId() noexcept {
 }
 
 std::u16string HostName() {
-    std::u16string name = ComputerName(ComputerNamePhysicalDnsHostname);
-    return name.empty() ? ComputerName(ComputerNamePhysicalNetBIOS) : name;
+    return tarn::HostName();
 }
 
 std::u16string ProcessFileName() {
