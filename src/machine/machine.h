@@ -4,6 +4,7 @@
 #pragma once
 
 #include "machine/installer.h"
+#include "utility/platform/osdetector.h"
 #include "utility/platform/wintypes.h"
 
 #include <cstdint>
@@ -81,6 +82,28 @@ struct ShellLinkAnswer {
     std::u16string path;
 };
 
+// A registry value (RegQueryValueExW): ERROR_SUCCESS with its type and bytes, or the status of
+// the failed open or read.
+struct RegistryValueAnswer {
+    LONG status = ERROR_FILE_NOT_FOUND;
+    DWORD type = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+// A rule engine of another component: its evaluate method (IInventoryRuleProvider), called on
+// the thread that evaluates the rule. Released when the last reference goes.
+class RuleEngine {
+public:
+    virtual ~RuleEngine() = default;
+    virtual HRESULT EvaluateRules(BSTR ruleXml, VARIANT_BOOL* result) = 0;
+};
+
+// A created rule engine, or the HRESULT of the step that failed.
+struct RuleEngineAnswer {
+    HRESULT hr = E_FAIL;
+    std::shared_ptr<RuleEngine> engine;
+};
+
 // GetDriveTypeW answers.
 inline constexpr UINT kDriveUnknown = 0;
 inline constexpr UINT kDriveRemote = 4;
@@ -149,6 +172,21 @@ public:
 
     // Whether HKEY_LOCAL_MACHINE\`subkey` opens for query in the process's own registry view.
     virtual bool LocalMachineKeyExists(std::u16string_view /*subkey*/) { return false; }
+    // A value of HKEY_LOCAL_MACHINE\`subkey`, opened for reading in the same view.
+    virtual RegistryValueAnswer ReadLocalMachineValue(std::u16string_view /*subkey*/,
+                                                      std::u16string_view /*name*/) {
+        return {};
+    }
+
+    // GetVersionExW with a record of `size` bytes (kVersionRecordExtendedSize or
+    // kVersionRecordBasicSize): whether it answered, the record filled as far as that size.
+    virtual bool GetVersionRecord(DWORD /*size*/, OsVersionRecord& /*record*/) { return false; }
+
+    // An instance of the class (CLSCTX_ALL, as IUnknown), put into the running state (OleRun)
+    // and asked for IInventoryRuleProvider; the HRESULT of the step that failed otherwise.
+    virtual RuleEngineAnswer CreateRuleEngine(const GUID& /*classId*/) {
+        return {REGDB_E_CLASSNOTREG, nullptr};
+    }
 };
 
 // The computer this process runs on.

@@ -70,4 +70,17 @@ bool UnavailableMachine::LocalMachineKeyExists(std::u16string_view) {
     RaiseUnavailable(u"A registry key");
 }
 
+RegistryValueAnswer UnavailableMachine::ReadLocalMachineValue(std::u16string_view,
+                                                              std::u16string_view) {
+    RaiseUnavailable(u"A registry value");
+}
+
+bool UnavailableMachine::GetVersionRecord(DWORD, OsVersionRecord&) {
+    RaiseUnavailable(u"The Windows version");
+}
+
+RuleEngineAnswer UnavailableMachine::CreateRuleEngine(const GUID&) {
+    return {REGDB_E_CLASSNOTREG, nullptr};
+}
+
 } // namespace tarn

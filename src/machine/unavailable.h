@@ -39,6 +39,12 @@ public:
                                          std::u16string_view block) override;
     ShellLinkAnswer ShellLinkTarget(std::u16string_view shortcutPath) override;
     bool LocalMachineKeyExists(std::u16string_view subkey) override;
+    RegistryValueAnswer ReadLocalMachineValue(std::u16string_view subkey,
+                                              std::u16string_view name) override;
+    bool GetVersionRecord(DWORD size, OsVersionRecord& record) override;
+    // Foreign engines do not run without their computer: every class answers
+    // REGDB_E_CLASSNOTREG, as an engine that is not installed.
+    RuleEngineAnswer CreateRuleEngine(const GUID& classId) override;
 };
 
 } // namespace tarn

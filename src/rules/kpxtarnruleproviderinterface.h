@@ -13,7 +13,7 @@ namespace tarn::rules {
 
 class RuleProvider {
 public:
-    explicit RuleProvider(Machine& machine) noexcept : machine_(machine) {}
+    explicit RuleProvider(Machine& machine) noexcept : machine_(machine), engines_(machine) {}
     RuleProvider(const RuleProvider&) = delete;
     RuleProvider& operator=(const RuleProvider&) = delete;
 

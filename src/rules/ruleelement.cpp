@@ -3,6 +3,7 @@
 #include "rules/kpxtarnruleproviderinterface.h"
 #include "rules/leaves.h"
 #include "utility/log/comerror.h"
+#include "utility/log/report.h"
 
 namespace tarn::rules {
 
@@ -11,13 +12,24 @@ Status EvaluateRuleElement(RuleProvider& provider, const xml::Node& element, boo
     if (!engine) {
         IssueComError(E_POINTER);
     }
+    const std::u16string engineText = engine.TypedValueText();
     // This provider's own rules need no engine: the content is an expression of this document.
-    if (ParseClassId(engine.TypedValueText()) == kProviderClassId) {
+    if (ParseClassId(engineText) == kProviderClassId) {
         return provider.EvaluateExpressionNode(element.FirstChild(), state);
     }
-    // Other engines are not part of this build yet: fail clearly instead of guessing.
-    RaiseComErrorFormat(E_NOTIMPL, u"Expression type '%ws' is not supported by this build",
-                        element.Name());
+    try {
+        const xml::Node content = element.FirstChild();
+        if (!content) {
+            IssueComError(E_POINTER);
+        }
+        std::u16string errorText;
+        return provider.engines().EvaluateRule(u"No Rule Guid", engineText, content.Xml(),
+                                               errorText);
+    } catch (...) {
+        CEReportEvent(CE_SEVERITY_WARNING, u"CKpxTarnRuleProvider",
+                      u"ProviderCache EvaluateRule() failed.");
+        return kDoesNotHold;
+    }
 }
 
 } // namespace tarn::rules

@@ -97,5 +97,29 @@ bool WindowsMachine::LocalMachineKeyExists(std::u16string_view subkey) {
     return key.Open(HKEY_LOCAL_MACHINE, std::u16string(subkey).c_str(), KEY_QUERY_VALUE);
 }
 
+RegistryValueAnswer WindowsMachine::ReadLocalMachineValue(std::u16string_view subkey,
+                                                          std::u16string_view name) {
+    RegistryKey key;
+    if (!key.Open(HKEY_LOCAL_MACHINE, std::u16string(subkey).c_str(), KEY_READ)) {
+        return {static_cast<LONG>(GetLastError()), 0, {}};
+    }
+    const std::u16string valueName(name);
+    RegistryValueAnswer value;
+    DWORD size = 0;
+    value.status =
+        RegQueryValueExW(key.Get(), Wide(valueName), nullptr, &value.type, nullptr, &size);
+    if (value.status == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        value.status = RegQueryValueExW(key.Get(), Wide(valueName), nullptr, &value.type,
+                                        value.bytes.data(), &size);
+        value.bytes.resize(value.status == ERROR_SUCCESS ? size : 0);
+    }
+    return value;
+}
+
+bool WindowsMachine::GetVersionRecord(DWORD size, OsVersionRecord& record) {
+    return platform::QueryVersionRecord(record, size == kVersionRecordExtendedSize);
+}
+
 } // namespace live
 } // namespace tarn

@@ -34,6 +34,10 @@ public:
                                          std::u16string_view block) override;
     ShellLinkAnswer ShellLinkTarget(std::u16string_view shortcutPath) override;
     bool LocalMachineKeyExists(std::u16string_view subkey) override;
+    RegistryValueAnswer ReadLocalMachineValue(std::u16string_view subkey,
+                                              std::u16string_view name) override;
+    bool GetVersionRecord(DWORD size, OsVersionRecord& record) override;
+    RuleEngineAnswer CreateRuleEngine(const GUID& classId) override;
 };
 
 } // namespace tarn::live

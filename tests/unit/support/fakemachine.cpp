@@ -188,6 +188,61 @@ bool FakeMachine::LocalMachineKeyExists(std::u16string_view subkey) {
            localMachineKeys.end();
 }
 
+class FakeMachine::FakeEngine final : public RuleEngine {
+public:
+    FakeEngine(std::shared_ptr<EngineLog> log, Engine script)
+        : log_(std::move(log)), script_(script) {
+        ++log_->alive;
+    }
+    ~FakeEngine() override { --log_->alive; }
+    HRESULT EvaluateRules(BSTR ruleXml, VARIANT_BOOL* result) override {
+        const std::lock_guard<std::mutex> locked(log_->lock);
+        log_->rules.emplace_back(BstrView(ruleXml));
+        *result = script_.result;
+        return script_.hr;
+    }
+
+private:
+    std::shared_ptr<EngineLog> log_;
+    Engine script_;
+};
+
+bool FakeMachine::GuidLess(const GUID& a, const GUID& b) {
+    return std::memcmp(&a, &b, sizeof(GUID)) < 0;
+}
+
+RegistryValueAnswer FakeMachine::ReadLocalMachineValue(std::u16string_view subkey,
+                                                       std::u16string_view name) {
+    const auto found =
+        localMachineValues.find(std::u16string(subkey) + u"|" + std::u16string(name));
+    if (found == localMachineValues.end()) {
+        return {ERROR_FILE_NOT_FOUND, 0, {}};
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(found->second.c_str());
+    return {ERROR_SUCCESS, 1, {bytes, bytes + (found->second.size() + 1) * 2}};
+}
+
+bool FakeMachine::GetVersionRecord(DWORD size, OsVersionRecord& record) {
+    const std::optional<OsVersionRecord>& answer =
+        size == kVersionRecordExtendedSize ? extendedVersion : basicVersion;
+    if (answer) {
+        record = *answer;
+    }
+    return answer.has_value();
+}
+
+RuleEngineAnswer FakeMachine::CreateRuleEngine(const GUID& classId) {
+    const auto found = engines.find(classId);
+    if (found == engines.end()) {
+        return {REGDB_E_CLASSNOTREG, nullptr};
+    }
+    if (FAILED(found->second.createHr)) {
+        return {found->second.createHr, nullptr};
+    }
+    ++engineLog->created;
+    return {S_OK, std::make_shared<FakeEngine>(engineLog, found->second)};
+}
+
 FolderAnswer FakeMachine::ShellFolderPath(std::int32_t csidl, const UserToken* token) {
     askedFolders.push_back(csidl);
     const auto& known = token != nullptr ? userFolders : folders;

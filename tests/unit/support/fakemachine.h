@@ -5,8 +5,10 @@
 #include "machine/machine.h"
 #include "support/fakeinstaller.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace tarn::test {
@@ -43,6 +45,30 @@ public:
     std::map<std::u16string, ShellLinkAnswer> shellLinks; // others: E_FAIL
     std::vector<std::u16string> versionReads;             // paths whose resource was asked for
 
+    // The Windows version: the extended and the basic record, each absent when its query
+    // fails; registry values of HKEY_LOCAL_MACHINE by "subkey|name", REG_SZ.
+    std::optional<OsVersionRecord> extendedVersion;
+    std::optional<OsVersionRecord> basicVersion;
+    std::map<std::u16string, std::u16string> localMachineValues;
+
+    // Rule engines by class: an engine answers `hr` and `result` to every rule, or its creation
+    // fails with `createHr`. Unknown classes are not registered. Safe on many threads.
+    struct Engine {
+        HRESULT createHr = S_OK;
+        HRESULT hr = S_OK;
+        VARIANT_BOOL result = VARIANT_TRUE;
+    };
+    std::map<GUID, Engine, bool (*)(const GUID&, const GUID&)> engines{&GuidLess};
+    // What the engines saw, shared with them.
+    struct EngineLog {
+        std::atomic<int> created{0};
+        std::atomic<int> alive{0};
+        std::mutex lock;
+        std::vector<std::u16string> rules; // every text handed to an engine, in order
+    };
+    std::shared_ptr<EngineLog> engineLog = std::make_shared<EngineLog>();
+    static bool GuidLess(const GUID& a, const GUID& b);
+
     std::unique_ptr<InstallerLibrary> LoadInstaller() override { return installer.Load(); }
     bool Is64BitOS() override { return os64; }
     bool Is64BitComponent() override { return component64; }
@@ -64,8 +90,14 @@ public:
                                          std::u16string_view block) override;
     ShellLinkAnswer ShellLinkTarget(std::u16string_view shortcutPath) override;
     bool LocalMachineKeyExists(std::u16string_view subkey) override;
+    RegistryValueAnswer ReadLocalMachineValue(std::u16string_view subkey,
+                                              std::u16string_view name) override;
+    bool GetVersionRecord(DWORD size, OsVersionRecord& record) override;
+    RuleEngineAnswer CreateRuleEngine(const GUID& classId) override;
 
 private:
+    class FakeEngine;
+
     struct Entry {
         std::u16string path;
         bool directory;
