@@ -65,5 +65,27 @@ TEST(LiveOSDetector, AnswersFollowTheVersionAProgramSees) {
     }
 }
 
+// The detection documents' os test reads the same version: equality of major and minor version,
+// and the width of the system whatever the width of the build.
+TEST(LiveOSDetector, DetectionDocumentsSeeTheVersionOfTheirProgram) {
+    const std::wstring tests =
+        L"major_version=10 minor_version=0 major_version=6 arch=x64 arch=x86";
+    const struct {
+        const wchar_t* program;
+        const wchar_t* version;
+        const char* answer;
+    } cases[] = {
+        {L"osdetector_probe_win10.exe", L"win10", "10\\.0\\.\\d+ \\d+ 0 0 1 0 1\\s*"},
+        {L"osdetector_probe.exe", L"win10", "6\\.2\\.\\d+ \\d+ 1 1 0 0 1\\s*"},
+        {L"osdetector_probe.exe", L"win7", "6\\.1\\.\\d+ \\d+ 1 1 0 0 1\\s*"},
+    };
+    for (const auto& c : cases) {
+        const AppVersion version(c.program, c.version);
+        const test::ChildRun run = test::RunBeside(c.program, tests);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_THAT(run.output, MatchesRegex(c.answer)) << c.version;
+    }
+}
+
 } // namespace
 } // namespace tarn
