@@ -15,12 +15,12 @@ LEADING_COMMENT = re.compile(r"\A\s*<!--(.*?)-->", re.DOTALL)
 
 # What a failure code means for the author of a rule.
 FAILURE_WORDS = {
-    "0x80004001": "it uses a test that this build does not support yet",
     "0x80004003": "the XML parser answered without a required part",
     "0x8000FFFF": "an unexpected failure occurred",
     "0x8007000E": "memory ran out",
     "0x800703E9": "its expressions are nested too deeply",
     "0x80070032": "it needs a Windows image to inspect",
+    "0x80040154": "it names a rule engine that is not installed here",
 }
 
 
