@@ -228,5 +228,38 @@ TEST(GetOSInfo, FromTheBasicRecordAndTheRegistry) {
     EXPECT_EQ(info.productType, 0);
 }
 
+// Engine texts that are almost class IDs, or far too long, and contents far too big: a status
+// each, and reports cut to their limit.
+TEST(RuleDelegation, HostileEngineTextsAndContents) {
+    const std::string id = kHoldsText;
+    for (const std::string& engine : std::vector<std::string>{
+             id.substr(1), id.substr(0, id.size() - 1), "{A0000001-000-04000-8000-000000000001}",
+             "{A000000G-0000-4000-8000-000000000001}", " " + id, id + " ",
+             std::string(10240, '{')}) {
+        FakeMachine machine = Engines();
+        const LogCapture capture;
+        EXPECT_EQ(EvaluateElement(machine, Rule(engine)).status, E_FAIL) << engine;
+        const std::vector<LogRecord> records = capture.Records();
+        ASSERT_EQ(records.size(), 1u) << engine;
+        EXPECT_LE(records[0].message.size(), 4096u);
+    }
+    // Ten megabytes reach the engine whole.
+    FakeMachine machine = Engines();
+    const std::string big = "<x>" + std::string(10 << 20, 'a') + "</x>";
+    EXPECT_EQ(EvaluateElement(machine, Rule(id, big)).status, 0);
+    ASSERT_EQ(machine.engineLog->rules.size(), 1u);
+    EXPECT_EQ(machine.engineLog->rules[0].size(), big.size());
+    // Five hundred rules deep, this provider's and the detection engine's by turns: the
+    // detection engine answers for its own document and looks no deeper.
+    std::string nested = "<os platform='Windows'/>";
+    for (int level = 0; level < 250; ++level) {
+        nested = "<rule engine='{DF407668-EC52-4582-8C1D-0C4D73E9530E}'><rule engine='" +
+                 kDetection + "'><detection><expression>" + nested +
+                 "</expression></detection></rule></rule>";
+    }
+    // Its expression starts with a rule, an unknown expression type there.
+    EXPECT_EQ(EvaluateElement(machine, Utf8ToUtf16(nested)).status, E_FAIL);
+}
+
 } // namespace
 } // namespace tarn::test
