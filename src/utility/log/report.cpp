@@ -77,8 +77,25 @@ bool AtSourceInto(char16_t (&out)[kAtSourceBytes], const char* file, int line) n
     return true;
 }
 
+// Whether a report of this severity would be written now. The callers below format (and look up
+// error texts) only then: traces are reported on every evaluation and are mostly not wanted.
+bool WouldWrite(std::uint32_t severity) noexcept {
+    try {
+        AgentLog& log = AgentLog::Instance();
+        std::uint32_t maxSizeKB = 0;
+        std::uint32_t maxFiles = 0;
+        return Wanted(ComputeFilter(severity, log.Override()),
+                      log.ReadSettings(maxSizeKB, maxFiles));
+    } catch (...) {
+        return false;
+    }
+}
+
 void ReportFormat(std::uint32_t severity, const char16_t* source, const char16_t* format,
                   const FormatArg* args, std::size_t count) noexcept {
+    if (!WouldWrite(severity)) {
+        return;
+    }
     char16_t text[kMessageChars];
     FormatInto(text, kMessageChars, format, args, count);
     CEReportEvent(severity, source, text);
@@ -86,6 +103,9 @@ void ReportFormat(std::uint32_t severity, const char16_t* source, const char16_t
 
 void ReportError(std::uint32_t severity, const char16_t* source, std::uint32_t error,
                  const char16_t* format, const FormatArg* args, std::size_t count) noexcept {
+    if (!WouldWrite(severity)) {
+        return;
+    }
     char16_t text[kMessageChars] = {};
     try {
         bool cut = false;
@@ -102,6 +122,9 @@ void ReportError(std::uint32_t severity, const char16_t* source, std::uint32_t e
 
 void ReportAt(std::uint32_t severity, const char* file, int line, const char16_t* format,
               const FormatArg* args, std::size_t count) noexcept {
+    if (!WouldWrite(severity)) {
+        return;
+    }
     char16_t source[kAtSourceBytes];
     const bool haveSource = AtSourceInto(source, file, line);
     char16_t text[kMessageChars];
