@@ -19,7 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Writers of two separate writer objects (as two processes would have) and several threads
-// each share one file; every record must come out whole.
+// each share one file while they read the settings; every record must come out whole.
 TEST(AgentLogConcurrency, RecordsOfConcurrentWritersStayWhole) {
     std::string pattern = (fs::temp_directory_path() / "tarn-agentlog-mt-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -36,6 +36,9 @@ TEST(AgentLogConcurrency, RecordsOfConcurrentWritersStayWhole) {
                 const std::u16string message =
                     Utf8ToUtf16("writer " + std::to_string(t) + " record " + std::to_string(i) +
                                 " " + std::string(200, static_cast<char>('a' + t)));
+                std::uint32_t maxSizeKB = 0;
+                std::uint32_t maxFiles = 0;
+                log.ReadSettings(maxSizeKB, maxFiles); // as every report does first
                 AgentLog::InFlightCounter* inFlight = nullptr;
                 log.Write(inFlight, 4, u"Concurrency", nullptr, nullptr, 0, 0, message.c_str());
                 if (inFlight != nullptr) {

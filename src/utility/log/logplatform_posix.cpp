@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <ctime>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <mutex>
@@ -102,13 +103,43 @@ std::u16string ModuleFileName() {
     return AfterLastSlash(info.dli_fname);
 }
 
-std::u16string DefaultLogDirectory() {
+// No registry here: the directory named by TARN_LOG_DIR, else "tarn" in the temporary one.
+std::u16string ChooseLogDirectory(RegistryKey&, bool) {
     if (const char* configured = std::getenv("TARN_LOG_DIR"); configured && *configured) {
         return Utf8ToUtf16(configured);
     }
     const char* temp = std::getenv("TMPDIR");
     const std::string base = temp != nullptr && *temp != '\0' ? temp : "/tmp";
     return Utf8ToUtf16(base + (base.back() == '/' ? "tarn" : "/tarn"));
+}
+
+void PrepareAgentDirectory(const std::u16string&, const LogSecurity&) {}
+
+bool IsLowIntegrityProcess() noexcept {
+    return false;
+}
+
+// Files get the process's default permissions.
+struct LogSecurity::State {};
+LogSecurity::LogSecurity(bool) {}
+LogSecurity::~LogSecurity() = default;
+void* LogSecurity::Directory() const noexcept {
+    return nullptr;
+}
+void* LogSecurity::File() const noexcept {
+    return nullptr;
+}
+
+// Threads have no impersonation here.
+ImpersonationPause::ImpersonationPause() noexcept = default;
+ImpersonationPause::~ImpersonationPause() = default;
+
+// No other component of the agent runs here to announce changes.
+struct ChangeCounter::State {};
+ChangeCounter::ChangeCounter() = default;
+ChangeCounter::~ChangeCounter() = default;
+std::optional<std::uint32_t> ChangeCounter::Value() const noexcept {
+    return std::nullopt;
 }
 
 char16_t PathSeparator() noexcept {
@@ -132,8 +163,68 @@ bool WriteEnvironment(const char16_t* name, const std::u16string& value) {
     return ::setenv(Utf16ToUtf8(name).c_str(), Utf16ToUtf8(value).c_str(), 1) == 0;
 }
 
-bool EnsureDirectory(const std::u16string& path) {
+bool EnsureDirectory(const std::u16string& path, const LogSecurity&) {
     return MakeDirectories(Utf16ToUtf8(path));
+}
+
+std::vector<logrotation::LogFileEntry> MatchingFiles(const std::u16string& pattern,
+                                                     std::uint32_t limit) {
+    const std::string text = Utf16ToUtf8(pattern);
+    const std::size_t slash = text.rfind('/');
+    const std::size_t star = text.find('*', slash == std::string::npos ? 0 : slash);
+    std::vector<logrotation::LogFileEntry> entries;
+    if (slash == std::string::npos || star == std::string::npos) {
+        return entries;
+    }
+    const std::string directory = text.substr(0, slash);
+    const std::string head = text.substr(slash + 1, star - slash - 1);
+    const std::string tail = text.substr(star + 1);
+    DIR* listing = ::opendir(directory.c_str());
+    if (listing == nullptr) {
+        return entries;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        struct stat info {};
+        if (entries.size() >= limit || name.size() < head.size() + tail.size() ||
+            name.compare(0, head.size(), head) != 0 ||
+            name.compare(name.size() - tail.size(), tail.size(), tail) != 0 ||
+            ::stat((directory + "/" + name).c_str(), &info) != 0) {
+            continue;
+        }
+        entries.push_back({Utf8ToUtf16(name),
+                           static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                               static_cast<std::uint64_t>(info.st_mtim.tv_nsec)});
+    }
+    ::closedir(listing);
+    return entries;
+}
+
+std::uint64_t FileSizeBySearch(const std::u16string& path) {
+    struct stat info {};
+    return ::stat(Utf16ToUtf8(path).c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size)
+                                                          : 0;
+}
+
+bool RemoveFile(const std::u16string& path) noexcept {
+    try {
+        return ::unlink(Utf16ToUtf8(path).c_str()) == 0;
+    } catch (...) {
+        return false;
+    }
+}
+
+RenameResult RenameFile(const std::u16string& from, const std::u16string& to) noexcept {
+    try {
+        // A hard link fails when the target exists, where rename would replace it.
+        if (::link(Utf16ToUtf8(from).c_str(), Utf16ToUtf8(to).c_str()) != 0) {
+            return errno == EEXIST ? RenameResult::TargetExists : RenameResult::Failed;
+        }
+        ::unlink(Utf16ToUtf8(from).c_str());
+        return RenameResult::Renamed;
+    } catch (...) {
+        return RenameResult::Failed;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -145,7 +236,7 @@ struct LogLock::State {
     bool held = false;
 };
 
-LogLock::LogLock() : state_(std::make_unique<State>()) {}
+LogLock::LogLock(bool) : state_(std::make_unique<State>()) {}
 
 LogLock::~LogLock() = default;
 
@@ -194,7 +285,8 @@ AppendFile::~AppendFile() {
     }
 }
 
-bool AppendFile::Open(const std::u16string& path, std::uint32_t lockTimeoutMs) noexcept {
+bool AppendFile::Open(const std::u16string& path, std::uint32_t lockTimeoutMs,
+                      const LogSecurity*) noexcept {
     try {
         const int fd = ::open(Utf16ToUtf8(path).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
         if (fd < 0) {

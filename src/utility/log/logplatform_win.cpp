@@ -154,6 +154,64 @@ bool EnsureDirectory(const std::u16string& path) {
     return MakeDirectories(Wide(path));
 }
 
+namespace {
+
+// A search handle of the log's own searches, closed on every path.
+class Search {
+public:
+    Search(const std::u16string& pattern, WIN32_FIND_DATAW& data)
+        : handle_(paths::FindFirstFileExtended(pattern, &data)) {}
+    Search(const Search&) = delete;
+    Search& operator=(const Search&) = delete;
+    ~Search() {
+        if (Found()) {
+            FindClose(handle_);
+        }
+    }
+    bool Found() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAW& data) noexcept { return FindNextFileW(handle_, &data) != FALSE; }
+
+private:
+    HANDLE handle_;
+};
+
+std::uint64_t Combined(DWORD high, DWORD low) noexcept {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+} // namespace
+
+std::vector<logrotation::LogFileEntry> MatchingFiles(const std::u16string& pattern,
+                                                     std::uint32_t limit) {
+    std::vector<logrotation::LogFileEntry> entries;
+    WIN32_FIND_DATAW data{};
+    Search search(pattern, data);
+    for (bool more = search.Found(); more && entries.size() < limit; more = search.Next(data)) {
+        entries.push_back({U16(data.cFileName), Combined(data.ftLastWriteTime.dwHighDateTime,
+                                                         data.ftLastWriteTime.dwLowDateTime)});
+    }
+    return entries;
+}
+
+std::uint64_t FileSizeBySearch(const std::u16string& path) {
+    WIN32_FIND_DATAW data{};
+    const Search search(path, data);
+    return search.Found() ? Combined(data.nFileSizeHigh, data.nFileSizeLow) : 0;
+}
+
+bool RemoveFile(const std::u16string& path) noexcept {
+    return DeleteFileW(Ole(path.c_str())) != FALSE;
+}
+
+RenameResult RenameFile(const std::u16string& from, const std::u16string& to) noexcept {
+    if (MoveFileW(Ole(from.c_str()), Ole(to.c_str()))) {
+        return RenameResult::Renamed;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameResult::TargetExists
+                                                                       : RenameResult::Failed;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 struct LogLock::State {

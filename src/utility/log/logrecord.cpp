@@ -103,4 +103,51 @@ void BuildRecord(const Fields& f, std::u16string& record) {
     record.append(u"]]>\r\n</event>");
 }
 
+namespace {
+
+constexpr std::size_t kHeaderBytes = 2340; // terminator included
+
+// The text in the C locale's multibyte form: ASCII only.
+bool AppendNarrow(std::u16string_view text, std::string& out) {
+    for (const char16_t c : text) {
+        if (c >= 0x80) {
+            return false;
+        }
+        out.push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+std::u16string DecimalText(std::uint32_t value) {
+    std::u16string text;
+    AppendDecimal(value, text);
+    return text;
+}
+
+} // namespace
+
+std::optional<std::string> BuildHeader(const Fields& f, std::u16string_view text) {
+    std::u16string date;
+    AppendDate(f.date, date);
+    const std::u16string pid = DecimalText(f.processId);
+    const std::u16string thread = DecimalText(f.threadId);
+    const std::u16string tick = DecimalText(f.tickCount);
+    const std::u16string_view pieces[] = {u"<event date='", date, u"' severity='32' hostName='",
+                                          f.hostName, u"' source='Log File Start' module='",
+                                          f.moduleName, u"' process='", f.processName,
+                                          u"' pid='", pid, u"' thread='", thread,
+                                          u"' tickCount='", tick, u"'>\r\n <![CDATA[", text,
+                                          u"]]>\r\n</event>"};
+    std::string header;
+    for (const std::u16string_view piece : pieces) {
+        if (!AppendNarrow(piece, header)) {
+            return std::nullopt;
+        }
+    }
+    if (header.size() >= kHeaderBytes) {
+        return std::nullopt;
+    }
+    return header;
+}
+
 } // namespace tarn::logrecord

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -62,5 +63,11 @@ void AppendCdataMessage(std::u16string_view message, std::u16string& out);
 // Replaces `record` with the complete record, leading CR LF included. Appending keeps to the
 // capacity `record` already has when the record fits it.
 void BuildRecord(const Fields& fields, std::u16string& record);
+
+// The header record that starts a new or emptied log file, in 8-bit text: `text` unprocessed,
+// severity 32 and source "Log File Start", with the date, names and numbers of the record that
+// follows. Nothing when it does not fit its 2340-byte buffer or holds text beyond ASCII, which
+// the runtime's default locale cannot convert.
+std::optional<std::string> BuildHeader(const Fields& fields, std::u16string_view text);
 
 } // namespace tarn::logrecord

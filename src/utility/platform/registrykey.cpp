@@ -207,6 +207,45 @@ bool RegistryKey::QueryDword(const char16_t* name, DWORD& out) {
     return true;
 }
 
+bool RegistryKey::QueryTypedString(const char16_t* name, DWORD capacity, std::u16string& out,
+                                   DWORD& count) {
+    std::vector<BYTE> data(static_cast<std::size_t>(capacity) * sizeof(char16_t));
+    DWORD type = REG_NONE;
+    DWORD size = static_cast<DWORD>(data.size());
+    const LSTATUS status = api_->QueryValue(key_, name, &type, data.data(), &size);
+    if (status != ERROR_SUCCESS) {
+        return Fail(static_cast<DWORD>(status));
+    }
+    if (!IsStringValue(type) || size % sizeof(char16_t) != 0 || size > data.size()) {
+        return Fail(ERROR_INVALID_DATA);
+    }
+    std::u16string text = CharactersOf(data, size);
+    if (!text.empty() && text.back() != u'\0') {
+        return Fail(ERROR_INVALID_DATA);
+    }
+    count = static_cast<DWORD>(text.size());
+    if (!text.empty()) {
+        text.pop_back();
+    }
+    out = std::move(text);
+    return true;
+}
+
+bool RegistryKey::QueryStrictDword(const char16_t* name, DWORD& out) {
+    BYTE data[sizeof(DWORD)] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(data);
+    const LSTATUS status = api_->QueryValue(key_, name, &type, data, &size);
+    if (status != ERROR_SUCCESS) {
+        return Fail(static_cast<DWORD>(status));
+    }
+    if (type != REG_DWORD || size != sizeof(DWORD)) {
+        return Fail(ERROR_INVALID_DATA);
+    }
+    out = NumberOf(data);
+    return true;
+}
+
 bool RegistryKey::QueryMultiString(const char16_t* name, std::vector<std::u16string>& out) {
     RawValue value;
     if (!QueryFirst(name, value)) {

@@ -48,6 +48,15 @@ public:
     // it holds none) or the one string of a REG_SZ.
     bool QueryMultiString(const char16_t* name, std::vector<std::u16string>& out);
 
+    // A string value read into `capacity` characters and nothing else: fails with the registry's
+    // status, or with ERROR_INVALID_DATA for a type other than REG_SZ or REG_EXPAND_SZ, an odd
+    // byte count or data whose last character is not the terminator. Not expanded; data of 0
+    // bytes is the empty string. `count` receives the characters read, terminator included.
+    bool QueryTypedString(const char16_t* name, DWORD capacity, std::u16string& out,
+                          DWORD& count);
+    // A REG_DWORD value read into 4 bytes; any other type fails with ERROR_INVALID_DATA.
+    bool QueryStrictDword(const char16_t* name, DWORD& out);
+
 private:
     struct RawValue;
 

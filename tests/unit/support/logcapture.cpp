@@ -38,15 +38,14 @@ private:
 
 const PrivateLogDirectory privateLogDirectory;
 
-std::uint64_t CurrentSize() {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(LogCapture::LogFilePath(), error);
-    return error ? 0 : static_cast<std::uint64_t>(size);
-}
-
 } // namespace
 
-LogCapture::LogCapture() : start_(CurrentSize()) {}
+// The log rotates by size: a capture starts a new file, so that what it reads cannot have
+// moved into an archive meanwhile.
+LogCapture::LogCapture() {
+    std::error_code ignored;
+    std::filesystem::remove(LogFilePath(), ignored);
+}
 
 std::string LogCapture::LogFilePath() {
     return Utf16ToUtf8(AgentLog::Instance().LogFilePath());
@@ -54,8 +53,7 @@ std::string LogCapture::LogFilePath() {
 
 std::vector<LogRecord> LogCapture::Records() const {
     const std::string text = ReadFileBytes(LogFilePath());
-    return ParseLogRecords(text.size() > start_ ? std::string_view(text).substr(start_)
-                                                : std::string_view());
+    return ParseLogRecords(text);
 }
 
 std::vector<LogRecord> LogCapture::RecordsFrom(const std::string& source) const {

@@ -12,7 +12,8 @@
 
 namespace tarn::test {
 
-// The records appended to the process's agent log since construction.
+// The records appended to the process's agent log since construction, which starts the log
+// file anew.
 class LogCapture {
 public:
     LogCapture();
@@ -26,9 +27,6 @@ public:
 
     // The agent log file of the process (UTF-8 path).
     static std::string LogFilePath();
-
-private:
-    std::uint64_t start_;
 };
 
 } // namespace tarn::test
