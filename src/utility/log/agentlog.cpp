@@ -4,6 +4,7 @@
 #include "utility/log/logrecord.h"
 #include "utility/log/logsettings.h"
 #include "utility/log/singleton.h"
+#include "utility/platform/identity.h"
 #include "utility/text/strings.h"
 
 #include <chrono>
@@ -61,7 +62,7 @@ AgentLog::~AgentLog() {
 
 void AgentLog::Initialise(const std::u16string* directory) {
     nextRefreshTick_.store(platform::TickCount() + tarn::logsettings::kRefreshMs);
-    lowIntegrity_ = platform::IsLowIntegrityProcess();
+    lowIntegrity_ = tarn::IsLowIntegrityProcess();
     lock_ = std::make_unique<platform::LogLock>(lowIntegrity_);
     security_ = std::make_unique<platform::LogSecurity>(lowIntegrity_);
     recordText_.reserve(kReservedChars);
@@ -149,7 +150,7 @@ void AgentLog::Write(InFlightCounter*& inFlight, std::uint32_t severity, const c
     inFlight_.fetch_add(1);
     inFlight = &inFlight_;
     // Files are created and written as the process, not as a user a thread impersonates.
-    const platform::ImpersonationPause pause;
+    const tarn::ImpersonationSuspender suspended;
     AppendRecord(severity, source, moduleName, processName, processId, threadId, message);
 }
 

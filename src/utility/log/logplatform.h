@@ -29,9 +29,6 @@ std::u16string ModuleFileName();
 
 char16_t PathSeparator() noexcept;
 
-// The process runs at low integrity (its integrity level reads as 4096).
-bool IsLowIntegrityProcess() noexcept;
-
 // The security given to what the log creates: directories and a new log file, for a process
 // of ordinary or of low integrity. Default security where a descriptor cannot be made.
 class LogSecurity {
@@ -55,18 +52,6 @@ std::u16string ChooseLogDirectory(RegistryKey& settings, bool lowIntegrity);
 // In the agent's own service process, creates the log directory and its "Low" subdirectory
 // with their security, or puts that security on them; elsewhere does nothing.
 void PrepareAgentDirectory(const std::u16string& directory, const LogSecurity& security);
-
-// Lifts the calling thread's impersonation for the lifetime of the object.
-class ImpersonationPause {
-public:
-    ImpersonationPause() noexcept;
-    ~ImpersonationPause();
-    ImpersonationPause(const ImpersonationPause&) = delete;
-    ImpersonationPause& operator=(const ImpersonationPause&) = delete;
-
-private:
-    std::intptr_t token_ = 0;
-};
 
 // The machine-wide count of settings changes that other components of the agent increase.
 class ChangeCounter {
@@ -102,6 +87,16 @@ bool RemoveFile(const std::u16string& path) noexcept;
 enum class RenameResult { Renamed, TargetExists, Failed };
 // Renames without replacing an existing target.
 RenameResult RenameFile(const std::u16string& from, const std::u16string& to) noexcept;
+
+// The install log's path, found once per process with its directory made (the agent's
+// "InstallLogs" folder under common application data on Windows Vista and later); empty when
+// the folder is unknown.
+const std::u16string& InstallLogPath();
+// Appends `line` to the install log, sharing it for reading only; failures are silent.
+void AppendInstallLog(const std::u16string& path, const std::string& line) noexcept;
+// Console output is on for this process: decided at the first call from the console marker.
+bool ConsoleEnabled();
+void WriteConsole(const std::u16string& text) noexcept;
 
 // The lock that serialises the log's writers: machine-wide on Windows (a named mutex), and
 // within the process elsewhere, where the file lock of AppendFile covers other processes.

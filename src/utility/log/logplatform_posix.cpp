@@ -1,11 +1,15 @@
 #include "utility/log/logplatform.h"
 
+#include "utility/log/installlog.h"
+
 #include "utility/text/strings.h"
 
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <ctime>
 #include <dirent.h>
 #include <dlfcn.h>
@@ -115,10 +119,6 @@ std::u16string ChooseLogDirectory(RegistryKey&, bool) {
 
 void PrepareAgentDirectory(const std::u16string&, const LogSecurity&) {}
 
-bool IsLowIntegrityProcess() noexcept {
-    return false;
-}
-
 // Files get the process's default permissions.
 struct LogSecurity::State {};
 LogSecurity::LogSecurity(bool) {}
@@ -129,10 +129,6 @@ void* LogSecurity::Directory() const noexcept {
 void* LogSecurity::File() const noexcept {
     return nullptr;
 }
-
-// Threads have no impersonation here.
-ImpersonationPause::ImpersonationPause() noexcept = default;
-ImpersonationPause::~ImpersonationPause() = default;
 
 // No other component of the agent runs here to announce changes.
 struct ChangeCounter::State {};
@@ -224,6 +220,32 @@ RenameResult RenameFile(const std::u16string& from, const std::u16string& to) no
         return RenameResult::Renamed;
     } catch (...) {
         return RenameResult::Failed;
+    }
+}
+
+// No agent installer runs here: there is no install log.
+const std::u16string& InstallLogPath() {
+    static const std::u16string none;
+    return none;
+}
+
+void AppendInstallLog(const std::u16string&, const std::string&) noexcept {}
+
+// The console form goes to standard output when the console marker asks for it.
+bool ConsoleEnabled() {
+    static const bool enabled = [] {
+        const char* marker = std::getenv(Utf16ToUtf8(installlog::kConsoleMarker).c_str());
+        return marker != nullptr && std::string_view(marker) == "1";
+    }();
+    return enabled;
+}
+
+void WriteConsole(const std::u16string& text) noexcept {
+    try {
+        const std::string bytes = Utf16ToUtf8(text);
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        std::fflush(stdout);
+    } catch (...) {
     }
 }
 

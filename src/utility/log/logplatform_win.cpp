@@ -1,18 +1,46 @@
 #include "utility/log/logplatform.h"
 
+#include "utility/log/logsettings.h"
+#include "utility/platform/identity.h"
+#include "utility/platform/localmemory.h"
 #include "utility/platform/longpath.h"
+#include "utility/platform/osdetector.h"
+#include "utility/platform/pathservices.h"
 #include "utility/platform/processpaths.h"
+#include "utility/platform/securitypresets.h"
+#include "utility/platform/sharedmemory.h"
+#include "utility/text/strings.h"
 #include "utility/platform/wintypes.h"
 #include "utility/text/format.h"
 
+#include <sddl.h>
 #include <shlobj.h>
+
+#include <algorithm>
+#include <atomic>
 
 namespace tarn::logplatform {
 
 namespace {
 
 constexpr wchar_t kLogMutexName[] = L"Global\\AGENTLOGMUTEX";
+constexpr wchar_t kLowLogMutexName[] = L"Global\\AGENTLOGMUTEX_Low";
 constexpr DWORD kLongPath = 32768;
+constexpr DWORD kDirectoryChars = 520;
+constexpr std::int32_t kFirstGenerationWithLabels = 20; // Windows Vista
+
+// Security of what the log creates, for processes of ordinary and of low integrity.
+constexpr wchar_t kDirectorySecurity[] =
+    L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1201bf;;;BU)";
+constexpr wchar_t kLowDirectorySecurity[] =
+    L"D:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1201ff;;;BU)S:(ML;;NW;;;LW)";
+constexpr wchar_t kFileSecurity[] = L"D:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1201bf;;;BU)";
+constexpr wchar_t kLowFileSecurity[] =
+    L"D:AI(A;ID;FA;;;BA)(A;ID;FA;;;SY)(A;ID;0x1201ff;;;BU)S:(ML;;NW;;;LW)";
+
+// The agent's own service processes, which prepare the log directories for everyone.
+constexpr const char16_t* kAgentServiceNames[] = {u"kpxqragent.exe", u"zulnagent.exe"};
+constexpr wchar_t kChangeCounterName[] = L"Global\\Kpx_{9769A3C3-F9E1-4125-8257-033D6AF3E43B}";
 
 std::u16string AfterLastBackslash(const wchar_t* path, DWORD length) {
     const std::u16string_view text(U16(path), length);
@@ -29,28 +57,9 @@ std::u16string ModulePathName(HMODULE module) {
     return AfterLastBackslash(path.c_str(), n);
 }
 
-bool IsDirectory(const std::wstring& path) {
-    return paths::DirectoryExists(U16(path.c_str()));
-}
-
-bool MakeDirectories(const std::wstring& path) {
-    if (path.empty() || IsDirectory(path)) {
-        return !path.empty();
-    }
-    const std::size_t slash = path.find_last_of(L"\\/");
-    if (slash != std::wstring::npos && slash != 0) {
-        MakeDirectories(path.substr(0, slash));
-    }
-    return CreateDirectoryW(path.c_str(), nullptr) || IsDirectory(path);
-}
-
-std::wstring Wide(const std::u16string& text) {
-    return std::wstring(reinterpret_cast<const wchar_t*>(text.c_str()), text.size());
-}
-
 // Opens the machine-wide log mutex, creating it open to everyone when it does not exist.
-HANDLE OpenLogMutex() {
-    HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kLogMutexName);
+HANDLE OpenLogMutex(const wchar_t* name) {
+    HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, name);
     if (mutex != nullptr || GetLastError() != ERROR_FILE_NOT_FOUND) {
         return mutex;
     }
@@ -60,7 +69,60 @@ HANDLE OpenLogMutex() {
         return nullptr;
     }
     SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, FALSE};
-    return CreateMutexW(&attributes, FALSE, kLogMutexName);
+    return CreateMutexW(&attributes, FALSE, name);
+}
+
+// A self-relative descriptor converted from SDDL, in a security-attributes record.
+struct Descriptor {
+    explicit Descriptor(const wchar_t* sddl) {
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                 memory.Out<void>(), nullptr)) {
+            attributes.lpSecurityDescriptor = memory.Get();
+        }
+    }
+    SECURITY_ATTRIBUTES* Attributes() noexcept {
+        return attributes.lpSecurityDescriptor != nullptr ? &attributes : nullptr;
+    }
+    LocalMemory memory;
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+};
+
+// Puts the descriptor's access list (and, with `label`, its mandatory label) on a directory.
+void ApplySecurity(const std::u16string& directory, Descriptor& descriptor, bool label) {
+    if (descriptor.Attributes() == nullptr) {
+        return;
+    }
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION;
+    what |= label ? LABEL_SECURITY_INFORMATION : 0;
+    SetFileSecurityW(Ole(directory.c_str()), what, descriptor.memory.Get());
+}
+
+// The directory exists afterwards, made with `security` when it did not.
+void EnsureDirectoryWith(const std::u16string& directory, Descriptor& descriptor, bool label) {
+    if (paths::DirectoryExists(directory)) {
+        ApplySecurity(directory, descriptor, label);
+    } else {
+        paths::CreateDirectoryPath(directory.c_str(), descriptor.Attributes(), false);
+    }
+}
+
+std::u16string FolderPath(int csidl) {
+    wchar_t folder[MAX_PATH] = {};
+    return SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder) == S_OK
+               ? std::u16string(U16(folder))
+               : std::u16string();
+}
+
+std::u16string TemporaryDirectory() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    return n == 0 || n > MAX_PATH ? std::u16string() : std::u16string(U16(temp), n);
+}
+
+std::u16string Expanded(const std::u16string& text) {
+    wchar_t expanded[kDirectoryChars] = {};
+    const DWORD n = ExpandEnvironmentStringsW(Ole(text.c_str()), expanded, kDirectoryChars);
+    return n == 0 || n > kDirectoryChars ? text : std::u16string(U16(expanded));
 }
 
 } // namespace
@@ -118,18 +180,79 @@ std::u16string ModuleFileName() {
     return ModulePathName(module);
 }
 
-std::u16string DefaultLogDirectory() {
-    wchar_t folder[MAX_PATH];
-    if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) ==
-        S_OK) {
-        return FormatString(520, u"%s\\Velmoric\\Velmoric Agent\\Logs", U16(folder));
+std::u16string ChooseLogDirectory(RegistryKey& settings, bool lowIntegrity) {
+    logsettings::LocationInputs inputs;
+    inputs.filePath = logsettings::ReadFilePath(settings);
+    inputs.osGeneration = OSDetector::Instance().OSGeneration();
+    if (!inputs.filePath) {
+        inputs.commonAppData = FolderPath(CSIDL_COMMON_APPDATA);
+        inputs.programFiles = paths::ProgramFilesFolder();
+        inputs.temporaryDirectory = TemporaryDirectory();
+    } else if (inputs.filePath->empty()) {
+        inputs.temporaryDirectory = TemporaryDirectory();
     }
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH) {
-        return u"C:\\TEMP";
+    return logsettings::FinalDirectory(Expanded(logsettings::ConfiguredDirectory(inputs)),
+                                       lowIntegrity);
+}
+
+void PrepareAgentDirectory(const std::u16string& directory, const LogSecurity& security) {
+    const std::u16string process = ProcessFileName();
+    const bool agentService = std::any_of(
+        std::begin(kAgentServiceNames), std::end(kAgentServiceNames),
+        [&](const char16_t* name) { return EqualsAsciiNoCase(process, name); });
+    if (!agentService || !IsRunningAsLocalSystem()) {
+        return;
     }
-    return std::u16string(U16(temp), n);
+    if (paths::DirectoryExists(directory)) {
+        if (void* attributes = security.Directory()) {
+            SetFileSecurityW(Ole(directory.c_str()), DACL_SECURITY_INFORMATION,
+                             static_cast<SECURITY_ATTRIBUTES*>(attributes)->lpSecurityDescriptor);
+        }
+    } else {
+        paths::CreateDirectoryPath(directory.c_str(),
+                                   static_cast<SECURITY_ATTRIBUTES*>(security.Directory()), false);
+    }
+    if (OSDetector::Instance().OSGeneration() >= kFirstGenerationWithLabels) {
+        Descriptor low(kLowDirectorySecurity);
+        EnsureDirectoryWith(FormatString(kDirectoryChars, u"%ls\\Low", directory), low, true);
+    }
+}
+
+// Converted once when the writer is made; default security where a conversion fails.
+struct LogSecurity::State {
+    explicit State(bool lowIntegrity)
+        : directory(lowIntegrity ? kLowDirectorySecurity : kDirectorySecurity),
+          file(lowIntegrity ? kLowFileSecurity : kFileSecurity) {}
+    Descriptor directory;
+    Descriptor file;
+};
+
+LogSecurity::LogSecurity(bool lowIntegrity) : state_(std::make_unique<State>(lowIntegrity)) {}
+LogSecurity::~LogSecurity() = default;
+void* LogSecurity::Directory() const noexcept {
+    return state_->directory.Attributes();
+}
+void* LogSecurity::File() const noexcept {
+    return state_->file.Attributes();
+}
+
+// The four-byte count in shared memory that everyone may read and write.
+struct ChangeCounter::State {
+    Memory::SharedMemory memory;
+    bool mapped = false;
+};
+
+ChangeCounter::ChangeCounter() : state_(std::make_unique<State>()) {
+    state_->mapped = state_->memory.Create(kChangeCounterName, sizeof(std::uint32_t), nullptr,
+                                           EveryoneFullAccessAttributes(), false) == 0;
+}
+ChangeCounter::~ChangeCounter() = default;
+
+std::optional<std::uint32_t> ChangeCounter::Value() const noexcept {
+    if (!state_->mapped) {
+        return std::nullopt;
+    }
+    return static_cast<std::atomic<std::uint32_t>*>(state_->memory.View())->load();
 }
 
 char16_t PathSeparator() noexcept {
@@ -150,8 +273,10 @@ bool WriteEnvironment(const char16_t* name, const std::u16string& value) {
     return SetEnvironmentVariableW(Ole(name), Ole(value.c_str())) != FALSE;
 }
 
-bool EnsureDirectory(const std::u16string& path) {
-    return MakeDirectories(Wide(path));
+bool EnsureDirectory(const std::u16string& path, const LogSecurity& security) {
+    return paths::DirectoryExists(path) ||
+           paths::CreateDirectoryPath(path.c_str(),
+                                      static_cast<SECURITY_ATTRIBUTES*>(security.Directory()), false);
 }
 
 namespace {
@@ -218,8 +343,8 @@ struct LogLock::State {
     HANDLE mutex = nullptr;
 };
 
-LogLock::LogLock() : state_(std::make_unique<State>()) {
-    state_->mutex = OpenLogMutex();
+LogLock::LogLock(bool lowIntegrity) : state_(std::make_unique<State>()) {
+    state_->mutex = OpenLogMutex(lowIntegrity ? kLowLogMutexName : kLogMutexName);
 }
 
 LogLock::~LogLock() {
@@ -248,10 +373,13 @@ AppendFile::~AppendFile() {
     }
 }
 
-bool AppendFile::Open(const std::u16string& path, std::uint32_t) noexcept {
+bool AppendFile::Open(const std::u16string& path, std::uint32_t,
+                      const LogSecurity* security) noexcept {
+    auto* attributes =
+        static_cast<SECURITY_ATTRIBUTES*>(security != nullptr ? security->File() : nullptr);
     const HANDLE file =
-        CreateFileW(Ole(path.c_str()), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(Ole(path.c_str()), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    attributes, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
