@@ -118,6 +118,8 @@ inline constexpr DWORD ERROR_ALREADY_INITIALIZED = 1247;
 inline constexpr DWORD ERROR_UNKNOWN_PRODUCT = 1605;
 inline constexpr DWORD ERROR_RESOURCE_TYPE_NOT_FOUND = 1813;
 inline constexpr DWORD ERROR_BAD_CONFIGURATION = 1610;
+inline constexpr DWORD ERROR_INVALID_SID = 1337;
+inline constexpr DWORD ERROR_INTERNAL_ERROR = 1359;
 
 inline constexpr HRESULT HRESULT_FROM_WIN32(DWORD code) {
     return static_cast<HRESULT>(code) <= 0
