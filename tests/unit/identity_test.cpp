@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,8 @@ TEST(SidDecisions, LocalSystemAndLastSubAuthority) {
     }
 }
 
-// Conversions that fail for texts holding "LW" (the labels) and for the medium SID, and
-// record what they were asked and what they freed.
+// Conversions that fail for the labels ("LW") and the medium SID, recording what they were
+// asked and what they freed.
 std::vector<std::u16string> asked;
 std::vector<void*> freed;
 unsigned char converted[kSecurityPresetCount + kPresetSidCount];
@@ -76,40 +77,31 @@ unsigned char converted[kSecurityPresetCount + kPresetSidCount];
 void* Convert(const char16_t* text) noexcept {
     asked.emplace_back(text);
     const std::u16string_view view(text);
-    if (view.find(u"LW") != view.npos || view == u"S-1-16-8192") {
-        return nullptr;
-    }
-    return &converted[asked.size() - 1];
+    const bool fails = view.find(u"LW") != view.npos || view == u"S-1-16-8192";
+    return fails ? nullptr : &converted[asked.size() - 1];
 }
 void Free(void* value) noexcept {
     freed.push_back(value);
 }
 
 TEST(SecurityPresets, ConvertsInOrderKeepsFailuresNullAndFreesTheRest) {
-    asked.clear();
-    freed.clear();
     std::vector<void*> held;
     {
         SecurityPresets presets(SecurityConversions{&Convert, &Convert, &Free});
-        ASSERT_EQ(asked.size(), kSecurityPresetCount + kPresetSidCount);
-        for (std::size_t i = 0; i < kSecurityPresetCount; ++i) {
-            EXPECT_EQ(asked[i], kSecurityPresetSddl[i]);
-            const SECURITY_ATTRIBUTES& record = *presets.Record(i);
-            EXPECT_EQ(record.nLength, sizeof(SECURITY_ATTRIBUTES));
-            EXPECT_FALSE(record.bInheritHandle);
-            const bool label = i == 8 || i == 9;
-            EXPECT_EQ(record.lpSecurityDescriptor, label ? nullptr : &converted[i]) << i;
-            if (!label) {
-                held.push_back(record.lpSecurityDescriptor);
+        std::vector<std::u16string> texts(std::begin(kSecurityPresetSddl),
+                                          std::end(kSecurityPresetSddl));
+        texts.insert(texts.end(), std::begin(kPresetSidText), std::end(kPresetSidText));
+        EXPECT_EQ(asked, texts);
+        for (std::size_t i = 0; i < asked.size(); ++i) {
+            void* slot = i < kSecurityPresetCount ? presets.Record(i)->lpSecurityDescriptor
+                                                  : presets.Sid(i - kSecurityPresetCount);
+            const bool fails = i == 8 || i == 9 || i == kSecurityPresetCount + 1;
+            EXPECT_EQ(slot, fails ? nullptr : &converted[i]) << i;
+            if (!fails) {
+                held.push_back(slot);
             }
         }
-        for (std::size_t i = 0; i < kPresetSidCount; ++i) {
-            EXPECT_EQ(asked[kSecurityPresetCount + i], kPresetSidText[i]);
-            EXPECT_EQ(presets.Sid(i), i == 1 ? nullptr : &converted[kSecurityPresetCount + i]);
-        }
-        held.push_back(presets.Sid(0));
-        held.push_back(presets.Sid(2));
-        EXPECT_EQ(presets.EveryoneFullAccess(), presets.Record(2));
+        EXPECT_EQ(presets.Record(0)->nLength, sizeof(SECURITY_ATTRIBUTES));
         EXPECT_TRUE(freed.empty());
     }
     EXPECT_EQ(freed, held);

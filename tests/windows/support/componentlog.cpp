@@ -30,7 +30,9 @@ std::vector<std::string> ComponentLogSince::From(const std::string& source) cons
     const std::string text = LogBytes();
     std::vector<std::string> lines;
     for (const LogRecord& r : ParseLogRecords(text.substr(std::min(start_, text.size())))) {
-        if (r.source == source && r.module == "KpxTarnRuleProvider.dll") {
+        // Other test programs share the prefix and so the log: only this process's records.
+        if (r.source == source && r.module == "KpxTarnRuleProvider.dll" &&
+            r.pid == GetCurrentProcessId()) {
             lines.push_back(std::to_string(r.severity) + " " + r.message);
         }
     }

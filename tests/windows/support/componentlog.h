@@ -12,7 +12,8 @@ namespace tarn::test {
 class ComponentLogSince {
 public:
     ComponentLogSince();
-    // "<severity> <message>" of each new record of `source` written by the component.
+    // "<severity> <message>" of each new record of `source` written by the component in this
+    // process.
     std::vector<std::string> From(const std::string& source) const;
 
 private:
