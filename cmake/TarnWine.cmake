@@ -59,6 +59,15 @@ function(tarn_add_wine_prefix_fixture)
         LABELS ${TARN_WINE_LABEL} TIMEOUT ${TARN_WINE_TEST_TIMEOUT})
     set_tests_properties(${cleanup} PROPERTIES FIXTURES_CLEANUP ${TARN_WINE_FIXTURE}
         LABELS ${TARN_WINE_LABEL} TIMEOUT 60)
+    # The tests read the records they cause from the agent log while other test programs write
+    # into it too: a log that never rotates keeps every record where it was written.
+    set(settings ${TARN_WINE_QUALIFIER}wine.prefix.logsettings)
+    add_test(NAME ${settings} COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} reg add
+        "HKLM\\Software\\Orvanta\\Orvanta Agent\\Event Logging\\logfile"
+        /v MaxSize /t REG_DWORD /d 1048576 /f)
+    set_tests_properties(${settings} PROPERTIES FIXTURES_SETUP ${TARN_WINE_FIXTURE}
+        DEPENDS ${setup} ENVIRONMENT "${TARN_WINE_ENVIRONMENT}" LABELS ${TARN_WINE_LABEL}
+        TIMEOUT 60)
 endfunction()
 
 # tarn_add_wine_test(NAME name COMMAND command... [FIXTURES fixture...]

@@ -2,6 +2,7 @@
 // directory of the test's own with the settings in a registry held in memory.
 #include "support/fakeregistry.h"
 #include "utility/log/agentlog.h"
+#include "utility/log/installlog.h"
 #include "utility/log/logsettings.h"
 #include "utility/text/strings.h"
 
@@ -117,6 +118,29 @@ TEST(LogRotation, WhichFileGoes) {
         EXPECT_EQ(plan.deleteEntry, c.deleted);
         EXPECT_EQ(plan.archiveCurrent, c.archived);
     }
+}
+
+TEST(InstallLog, LinesAndTheInstallModeMarker) {
+    const installlog::LineTime time{2024, 3, 5, 14, 3, 9};
+    EXPECT_EQ(installlog::FormatLine(time, 1234, 56, u"*WARN", u"Installer", u"Done"),
+              "2024-03-05 14:03:09 P:1234   T:56     *WARN Installer: Done\r\n");
+    EXPECT_EQ(installlog::FormatLine(time, 7, 1234567, u" INFO", nullptr, u"Gr\u00FC\u00DFe"),
+              "2024-03-05 14:03:09 P:7      T:1234567 Gr\xC3\xBC\xC3\x9F"
+              "e\r\n");
+    EXPECT_EQ(
+        installlog::FormatLine(time, 1, 2, u"<TRC>", u"S", std::u16string(20000, u'x')).size(),
+        16644u);
+    const std::string marker = Utf16ToUtf8(installlog::kInstallModeMarker);
+    for (const auto& [value, installing] : {std::pair{"OK", true},
+                                            {"Silent", true},
+                                            {"ok", false},
+                                            {"Silent ", false},
+                                            {"", false}}) {
+        ::setenv(marker.c_str(), value, 1);
+        EXPECT_EQ(installlog::IsInstallMode(), installing) << value;
+    }
+    ::unsetenv(marker.c_str());
+    EXPECT_FALSE(installlog::IsInstallMode());
 }
 
 class LogFile : public testing::Test {

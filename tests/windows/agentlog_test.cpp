@@ -111,7 +111,7 @@ TEST(WindowsAgentLog, CloseWaitsForWritesInProgressAndEndsTheSettings) {
     std::uint32_t size = 0;
     std::uint32_t files = 0;
     EXPECT_EQ(log.ReadSettings(size, files), 7u);
-    EXPECT_EQ(size, 100u);
+    EXPECT_EQ(size, 1048576u); // as the test prefix configures it
     EXPECT_EQ(files, 20u);
     AgentLog::InFlightCounter* inFlight = nullptr;
     log.Write(inFlight, 4, u"s", nullptr, nullptr, 0, 0, u"m");

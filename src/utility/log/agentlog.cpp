@@ -195,7 +195,8 @@ void AgentLog::AppendRecord(std::uint32_t severity, const char16_t* source,
     if (end == 0) {
         if (const std::optional<std::u16string> text =
                 tarn::logsettings::ReadHeaderText(*registry_)) {
-            if (const std::optional<std::string> header = tarn::logrecord::BuildHeader(fields, *text)) {
+            if (const std::optional<std::string> header =
+                    tarn::logrecord::BuildHeader(fields, *text)) {
                 file.Write(header->data(), header->size());
             }
         }
@@ -222,9 +223,8 @@ bool AgentLog::Rotate(std::uint32_t maxFiles) {
         return true;
     }
     for (std::uint32_t number = 1; number != 0; ++number) {
-        switch (platform::RenameFile(logFilePath_,
-                                     rotation::ArchivePath(logDirectory_, fileName_, number,
-                                                           separator))) {
+        switch (platform::RenameFile(
+            logFilePath_, rotation::ArchivePath(logDirectory_, fileName_, number, separator))) {
         case platform::RenameResult::Renamed:
             return true;
         case platform::RenameResult::TargetExists:

@@ -26,7 +26,8 @@ public:
     // A writer placed by the settings and the process's identity, or one into `directory` (no
     // agent directory preparation) with its settings read through `registry`.
     AgentLog();
-    explicit AgentLog(std::u16string directory, tarn::RegistryApi& registry = tarn::LiveRegistryApi());
+    explicit AgentLog(std::u16string directory,
+                      tarn::RegistryApi& registry = tarn::LiveRegistryApi());
     ~AgentLog();
     AgentLog(const AgentLog&) = delete;
     AgentLog& operator=(const AgentLog&) = delete;

@@ -21,12 +21,11 @@ std::string FormatLine(const LineTime& t, std::uint32_t processId, std::uint32_t
                        const char16_t* severityWord, const char16_t* source,
                        std::u16string_view message) {
     char prefix[96];
-    const std::size_t length =
-        FormatTo(prefix, sizeof prefix, "%04ld-%02ld-%02ld %02ld:%02ld:%02ld P:%-6d T:%-6d ",
-                 static_cast<long>(t.year), static_cast<long>(t.month), static_cast<long>(t.day),
-                 static_cast<long>(t.hour), static_cast<long>(t.minute),
-                 static_cast<long>(t.second), static_cast<int>(processId),
-                 static_cast<int>(threadId));
+    const std::size_t length = FormatTo(
+        prefix, sizeof prefix, "%04ld-%02ld-%02ld %02ld:%02ld:%02ld P:%-6d T:%-6d ",
+        static_cast<long>(t.year), static_cast<long>(t.month), static_cast<long>(t.day),
+        static_cast<long>(t.hour), static_cast<long>(t.minute), static_cast<long>(t.second),
+        static_cast<int>(processId), static_cast<int>(threadId));
     std::string line(prefix, length);
     if (severityWord != nullptr && source != nullptr) {
         line += Utf8(severityWord) + " " + Utf8(source) + ": ";
@@ -63,8 +62,8 @@ bool ConsolePrint(const char16_t* severityWord, const char16_t* source,
             return false;
         }
         const auto text = [](const char16_t* s) { return s != nullptr ? s : u""; };
-        logplatform::WriteConsole(FormatString(kLineBytes, u"%ls\t%ls\t\t%ls\r\n",
-                                               text(severityWord), text(source), text(message)));
+        logplatform::WriteToConsole(FormatString(kLineBytes, u"%ls\t%ls\t\t%ls\r\n",
+                                                 text(severityWord), text(source), text(message)));
         return true;
     } catch (...) {
         return false;

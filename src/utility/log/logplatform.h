@@ -96,7 +96,7 @@ const std::u16string& InstallLogPath();
 void AppendInstallLog(const std::u16string& path, const std::string& line) noexcept;
 // Console output is on for this process: decided at the first call from the console marker.
 bool ConsoleEnabled();
-void WriteConsole(const std::u16string& text) noexcept;
+void WriteToConsole(const std::u16string& text) noexcept;
 
 // The lock that serialises the log's writers: machine-wide on Windows (a named mutex), and
 // within the process elsewhere, where the file lock of AppendFile covers other processes.

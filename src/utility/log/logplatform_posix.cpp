@@ -9,12 +9,12 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 #include <ctime>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <mutex>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -188,9 +188,9 @@ std::vector<logrotation::LogFileEntry> MatchingFiles(const std::u16string& patte
             ::stat((directory + "/" + name).c_str(), &info) != 0) {
             continue;
         }
-        entries.push_back({Utf8ToUtf16(name),
-                           static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
-                               static_cast<std::uint64_t>(info.st_mtim.tv_nsec)});
+        entries.push_back(
+            {Utf8ToUtf16(name), static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                                    static_cast<std::uint64_t>(info.st_mtim.tv_nsec)});
     }
     ::closedir(listing);
     return entries;
@@ -199,7 +199,7 @@ std::vector<logrotation::LogFileEntry> MatchingFiles(const std::u16string& patte
 std::uint64_t FileSizeBySearch(const std::u16string& path) {
     struct stat info {};
     return ::stat(Utf16ToUtf8(path).c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size)
-                                                          : 0;
+                                                         : 0;
 }
 
 bool RemoveFile(const std::u16string& path) noexcept {
@@ -240,7 +240,7 @@ bool ConsoleEnabled() {
     return enabled;
 }
 
-void WriteConsole(const std::u16string& text) noexcept {
+void WriteToConsole(const std::u16string& text) noexcept {
     try {
         const std::string bytes = Utf16ToUtf8(text);
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);

@@ -1,23 +1,29 @@
 #include "utility/log/logplatform.h"
 
+#include "utility/log/installlog.h"
 #include "utility/log/logsettings.h"
+#include "utility/log/singleton.h"
 #include "utility/platform/identity.h"
 #include "utility/platform/localmemory.h"
 #include "utility/platform/longpath.h"
 #include "utility/platform/osdetector.h"
 #include "utility/platform/pathservices.h"
+#include "utility/platform/pathtext.h"
 #include "utility/platform/processpaths.h"
 #include "utility/platform/securitypresets.h"
 #include "utility/platform/sharedmemory.h"
-#include "utility/text/strings.h"
 #include "utility/platform/wintypes.h"
 #include "utility/text/format.h"
+#include "utility/text/strings.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <sddl.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 namespace tarn::logplatform {
 
@@ -197,9 +203,9 @@ std::u16string ChooseLogDirectory(RegistryKey& settings, bool lowIntegrity) {
 
 void PrepareAgentDirectory(const std::u16string& directory, const LogSecurity& security) {
     const std::u16string process = ProcessFileName();
-    const bool agentService = std::any_of(
-        std::begin(kAgentServiceNames), std::end(kAgentServiceNames),
-        [&](const char16_t* name) { return EqualsAsciiNoCase(process, name); });
+    const bool agentService =
+        std::any_of(std::begin(kAgentServiceNames), std::end(kAgentServiceNames),
+                    [&](const char16_t* name) { return EqualsAsciiNoCase(process, name); });
     if (!agentService || !IsRunningAsLocalSystem()) {
         return;
     }
@@ -275,8 +281,8 @@ bool WriteEnvironment(const char16_t* name, const std::u16string& value) {
 
 bool EnsureDirectory(const std::u16string& path, const LogSecurity& security) {
     return paths::DirectoryExists(path) ||
-           paths::CreateDirectoryPath(path.c_str(),
-                                      static_cast<SECURITY_ATTRIBUTES*>(security.Directory()), false);
+           paths::CreateDirectoryPath(
+               path.c_str(), static_cast<SECURITY_ATTRIBUTES*>(security.Directory()), false);
 }
 
 namespace {
@@ -335,6 +341,109 @@ RenameResult RenameFile(const std::u16string& from, const std::u16string& to) no
     const DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? RenameResult::TargetExists
                                                                        : RenameResult::Failed;
+}
+
+namespace {
+
+// The install log's path, found at the first line of the process and kept until unload.
+class InstallLog {
+public:
+    InstallLog() {
+        const bool vista = OSDetector::Instance().OSGeneration() >= kFirstGenerationWithLabels;
+        const std::u16string folder =
+            FolderPath(vista ? CSIDL_COMMON_APPDATA : CSIDL_COMMON_DOCUMENTS);
+        if (folder.empty()) {
+            return;
+        }
+        path_ = FormatString(kDirectoryChars, u"%ls\\%ls\\InstallLogs\\%ls.log", folder,
+                             vista ? u"Velmoric\\Velmoric Agent" : u"Orvanta\\Orvanta Agent",
+                             u"KPXQRC");
+        paths::CreateDirectoryPath(std::u16string(paths::ParentOf(path_)).c_str(), nullptr, true);
+    }
+    const std::u16string& Path() const noexcept { return path_; }
+
+private:
+    std::u16string path_;
+};
+
+// Console output of the agent's installer: attached to the console of the process that started
+// this one, in UTF-16, when the console marker asks for it.
+class ConsoleOutput {
+public:
+    ConsoleOutput() {
+        std::u16string marker;
+        if (!ReadEnvironment(installlog::kConsoleMarker, 20, marker) || marker != u"1" ||
+            !AttachConsole(ATTACH_PARENT_PROCESS)) {
+            return;
+        }
+        attached_ = true;
+        STARTUPINFOW startup{};
+        GetStartupInfoW(&startup);
+        const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+        const DWORD type = GetFileType(output);
+        if (type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE) {
+            _setmode(_fileno(stdout), _O_U16TEXT);
+            fwprintf(stdout, L"%lc", 0xFEFF);
+            enabled_ = true;
+            return;
+        }
+        const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(output), _O_TEXT);
+        inherited_ = descriptor != -1 ? _fdopen(descriptor, "w") : nullptr;
+        console_ = freopen("CONOUT$", "w", stdout);
+        if (console_ == nullptr) {
+            return;
+        }
+        setvbuf(stdout, nullptr, _IONBF, 0);
+        _setmode(_fileno(stdout), _O_U16TEXT);
+        if (!_isatty(_fileno(stdout))) {
+            fwprintf(stdout, L"%lc", 0xFEFF);
+        }
+        enabled_ = true;
+    }
+    ~ConsoleOutput() {
+        if (inherited_ != nullptr) {
+            fclose(inherited_);
+        }
+        if (attached_) {
+            FreeConsole();
+        }
+    }
+    ConsoleOutput(const ConsoleOutput&) = delete;
+    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
+    bool Enabled() const noexcept { return enabled_; }
+
+private:
+    bool attached_ = false;
+    bool enabled_ = false;
+    FILE* console_ = nullptr;
+    FILE* inherited_ = nullptr;
+};
+
+} // namespace
+
+const std::u16string& InstallLogPath() {
+    return Utility::SingletonT<InstallLog, 255>::Instance().Path();
+}
+
+void AppendInstallLog(const std::u16string& path, const std::string& line) noexcept {
+    const HANDLE file = CreateFileW(Ole(path.c_str()), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    if (SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER) {
+        DWORD written = 0;
+        WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+    CloseHandle(file);
+}
+
+bool ConsoleEnabled() {
+    return Utility::SingletonT<ConsoleOutput, 65535>::Instance().Enabled();
+}
+
+void WriteToConsole(const std::u16string& text) noexcept {
+    fwprintf(stdout, L"%ls", Ole(text.c_str()));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -132,11 +132,22 @@ std::optional<std::string> BuildHeader(const Fields& f, std::u16string_view text
     const std::u16string pid = DecimalText(f.processId);
     const std::u16string thread = DecimalText(f.threadId);
     const std::u16string tick = DecimalText(f.tickCount);
-    const std::u16string_view pieces[] = {u"<event date='", date, u"' severity='32' hostName='",
-                                          f.hostName, u"' source='Log File Start' module='",
-                                          f.moduleName, u"' process='", f.processName,
-                                          u"' pid='", pid, u"' thread='", thread,
-                                          u"' tickCount='", tick, u"'>\r\n <![CDATA[", text,
+    const std::u16string_view pieces[] = {u"<event date='",
+                                          date,
+                                          u"' severity='32' hostName='",
+                                          f.hostName,
+                                          u"' source='Log File Start' module='",
+                                          f.moduleName,
+                                          u"' process='",
+                                          f.processName,
+                                          u"' pid='",
+                                          pid,
+                                          u"' thread='",
+                                          thread,
+                                          u"' tickCount='",
+                                          tick,
+                                          u"'>\r\n <![CDATA[",
+                                          text,
                                           u"]]>\r\n</event>"};
     std::string header;
     for (const std::u16string_view piece : pieces) {

@@ -27,8 +27,8 @@ std::u16string ArchivePath(std::u16string_view directory, const FileNameParts& n
 
 // One directory entry matching the pattern, as the search returned it.
 struct LogFileEntry {
-    std::u16string name;      // the entry's own name
-    std::uint64_t lastWrite;  // comparable times, earlier is smaller
+    std::u16string name;     // the entry's own name
+    std::uint64_t lastWrite; // comparable times, earlier is smaller
 };
 
 struct RotationPlan {

@@ -2,13 +2,19 @@
 
 #include "utility/log/agentlog.h"
 #include "utility/log/errortext.h"
+#include "utility/log/installlog.h"
 #include "utility/log/systemmessage.h"
 
 #include <string_view>
 
 namespace tarn::report {
 
+// What reporting calls may report in turn (a directory it cannot create, while an override
+// lifts suppression, or the writer's own creation); such a report on the reporting thread is
+// dropped, not written inside the report it is about.
 namespace {
+
+thread_local bool reporting = false;
 
 constexpr std::uint32_t kNoOverride = 0xFFFFFFFFu;
 constexpr std::uint32_t kModeBits = 0x0FF00000u;
@@ -80,6 +86,9 @@ bool AtSourceInto(char16_t (&out)[kAtSourceBytes], const char* file, int line) n
 // Whether a report of this severity would be written now. The callers below format (and look up
 // error texts) only then: traces are reported on every evaluation and are mostly not wanted.
 bool WouldWrite(std::uint32_t severity) noexcept {
+    if (reporting) {
+        return false;
+    }
     try {
         AgentLog& log = AgentLog::Instance();
         std::uint32_t maxSizeKB = 0;
@@ -139,6 +148,13 @@ void CEReportEvent(std::uint32_t severity, const char16_t* source,
     if (message == nullptr || *message == u'\0') {
         return;
     }
+    if (tarn::report::reporting) {
+        return;
+    }
+    tarn::report::reporting = true;
+    struct Done {
+        ~Done() { tarn::report::reporting = false; }
+    } done;
     try {
         AgentLog& log = AgentLog::Instance();
         const tarn::report::Filter filter = tarn::report::ComputeFilter(severity, log.Override());
@@ -148,9 +164,21 @@ void CEReportEvent(std::uint32_t severity, const char16_t* source,
         if (!tarn::report::Wanted(filter, mask)) {
             return;
         }
-        // The install-log copy (CE_MODE_INSTALL_LOG) and the console copy (CE_MODE_CONSOLE)
-        // are written here, each under the log lock, once those outputs exist; they do not
-        // need a source.
+        const char16_t* word = SeverityWord(filter.effectiveSeverity);
+        if ((filter.modes & CE_MODE_INSTALL_LOG) != 0) {
+            if (!log.LockForOutput()) {
+                return;
+            }
+            tarn::installlog::WriteInstallLog(word, source, message);
+            log.UnlockForOutput();
+        }
+        if ((filter.modes & CE_MODE_CONSOLE) != 0) {
+            if (!log.LockForOutput()) {
+                return;
+            }
+            tarn::installlog::ConsolePrint(word, source, message);
+            log.UnlockForOutput();
+        }
         if (source == nullptr || log.LogDirectory().empty() || maxFiles == 0 || maxSizeKB == 0) {
             return;
         }

@@ -30,8 +30,8 @@ DWORD SharedMemory::Create(const wchar_t* name, DWORD size, const void* initial,
         return GetLastError();
     }
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    void* view = MapViewOfFile(mapping, readOnly ? FILE_MAP_READ : FILE_MAP_READ | FILE_MAP_WRITE,
-                               0, 0, 0);
+    void* view =
+        MapViewOfFile(mapping, readOnly ? FILE_MAP_READ : FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, 0);
     if (view == nullptr) {
         const DWORD error = GetLastError();
         CloseHandle(mapping);
