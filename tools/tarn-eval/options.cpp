@@ -39,6 +39,8 @@ Options ParseArguments(std::span<const std::string> args) {
             }
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
+        } else if (!optionsEnded && arg == "--trace") {
+            options.trace = true;
         } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
             options.help = true;
         } else if (!optionsEnded && IsOption(arg)) {
@@ -59,7 +61,7 @@ Options ParseArguments(std::span<const std::string> args) {
 }
 
 const char* UsageText() noexcept {
-    return "usage: tarn-eval [--help] [--dll PATH] [--] FILE...\n"
+    return "usage: tarn-eval [--help] [--trace] [--dll PATH] [--] FILE...\n"
            "\n"
            "Evaluates each rule document FILE and prints one line per document:\n"
            "  FILE<TAB>HRESULT<TAB>TRUE|FALSE|UNSET\n"
@@ -71,6 +73,9 @@ const char* UsageText() noexcept {
            "\n"
            "On Windows the documents go to the provider class registered with COM, or with\n"
            "--dll PATH to the class of that DLL, loaded without registration.\n"
+           "\n"
+           "--trace prints on standard error, after each line, the records that its\n"
+           "evaluation wrote into the agent log, every severity included.\n"
            "\n"
            "Exit status: 0 every document holds, 1 some document does not hold or failed,\n"
            "2 usage error, unreadable file, or no provider to evaluate with.\n";

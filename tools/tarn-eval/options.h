@@ -1,5 +1,5 @@
-// tarn-eval's command line: `tarn-eval [--help] [--dll PATH] [--] FILE...`, where FILE "-" is
-// standard input. Arguments arrive as UTF-8 on every platform.
+// tarn-eval's command line: `tarn-eval [--help] [--trace] [--dll PATH] [--] FILE...`, where FILE
+// "-" is standard input. Arguments arrive as UTF-8 on every platform.
 #pragma once
 
 #include <span>
@@ -12,6 +12,7 @@ inline constexpr const char* kStandardInput = "-";
 
 struct Options {
     bool help = false;
+    bool trace = false;                 // --trace: each evaluation's log records on standard error
     std::string dll;                    // --dll: the provider DLL to load by path, when given
     std::vector<std::string> documents; // in the order given
     std::string error;                  // the usage error, when not empty

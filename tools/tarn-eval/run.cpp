@@ -4,6 +4,9 @@
 #include "document_source.h"
 #include "options.h"
 #include "report_line.h"
+#include "trace.h"
+
+#include <optional>
 
 #include <ostream>
 
@@ -15,9 +18,10 @@ void ReportInputError(std::ostream& err, const std::string& path, const std::str
     err << "tarn-eval: " << path << ": " << why << '\n';
 }
 
-// Evaluates one document and prints its line; false when it could not be read.
+// Evaluates one document and prints its line (and with a trace its log records); false when
+// it could not be read.
 bool EvaluateOne(const std::string& path, Evaluator& evaluator, const Streams& streams,
-                 ExitTally& tally) {
+                 ExitTally& tally, TraceSession* trace) {
     const DocumentBytes bytes = ReadDocument(path, streams.in);
     if (!bytes.ok) {
         ReportInputError(streams.err, path, bytes.error);
@@ -28,10 +32,17 @@ bool EvaluateOne(const std::string& path, Evaluator& evaluator, const Streams& s
         ReportInputError(streams.err, path, decoded.error);
         return false;
     }
+    if (trace != nullptr) {
+        trace->Mark();
+    }
     const Evaluation evaluation = evaluator.Evaluate(decoded.text);
     tally.Add(evaluation);
     // Flushed line by line, so that what was answered survives a later crash.
     streams.out << FormatLine(path, evaluation) << std::flush;
+    if (trace != nullptr) {
+        trace->Print(streams.err);
+        streams.err << std::flush;
+    }
     return true;
 }
 
@@ -65,13 +76,18 @@ int RunTool(std::span<const std::string> args, EvaluatorSource& source, const St
         streams.out << UsageText();
         return kEveryDocumentHolds;
     }
+    // Before the provider loads: its log reads the override once.
+    std::optional<TraceSession> trace;
+    if (options.trace) {
+        trace.emplace();
+    }
     Evaluator* const evaluator = source.Open(options, streams.err);
     if (evaluator == nullptr) {
         return kUsageOrInputError;
     }
     ExitTally tally;
     for (const std::string& path : options.documents) {
-        if (!EvaluateOne(path, *evaluator, streams, tally)) {
+        if (!EvaluateOne(path, *evaluator, streams, tally, trace ? &*trace : nullptr)) {
             tally.InputFailed();
         }
     }

@@ -1,11 +1,11 @@
-#include "common/logrecords.h"
+#include "utility/log/logreader.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
-namespace tarn::test {
+namespace tarn::logreader {
 
 namespace {
 
@@ -126,4 +126,4 @@ std::string ReadFileBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-} // namespace tarn::test
+} // namespace tarn::logreader
