@@ -1,7 +1,9 @@
 // tarn-eval's portable half beyond what the corpus runs show (tests/corpus: documents in
 // order, their lines, standard input): decoding, arguments, the exit status, unreadable
 // documents, and an evaluator made once the arguments are known.
+#include "support/fakemachine.h"
 #include "tarn-eval/decode.h"
+#include "tarn-eval/linked_evaluator.h"
 #include "tarn-eval/options.h"
 #include "tarn-eval/report_line.h"
 #include "tarn-eval/run.h"
@@ -196,6 +198,21 @@ TEST_F(TarnEvalRun, SourceIsOpenedOnceWithTheOptionsAndOnlyWhenNeeded) {
     EXPECT_EQ(out_.str(), "");
     EXPECT_EQ(err_.str(), "tarn-eval: no provider\n");
     EXPECT_EQ(evaluator_.asked.size(), 1u);
+}
+
+// --trace shows what each evaluation logged, after its line and only its own records.
+TEST(TarnEvalTrace, EachLineIsFollowedByItsRecords) {
+    test::FakeMachine machine;
+    LinkedEvaluator evaluator(machine);
+    std::istringstream in("<ruleset><rule engine='{9C8307FC-6D88-43CD-B7C0-8D0F0CBD35FD}'>"
+                          "<detection><expression><os platform='Mars'/></expression></detection>"
+                          "</rule></ruleset>");
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunTool(std::vector<std::string>{"--trace", "-"}, evaluator, {in, out, err}),
+              kSomeDocumentDoesNotHold);
+    EXPECT_EQ(out.str(), "-\t0x00000001\tFALSE\n");
+    EXPECT_EQ(err.str(), "<TRC> EvaluateExpressionNode_os: Return false for OS Mars\n");
 }
 
 } // namespace
