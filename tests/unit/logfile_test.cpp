@@ -209,5 +209,34 @@ TEST_F(LogFile, ArchivesTakeTheLowestFreeNumber) {
     EXPECT_TRUE(Text("Agent.log").starts_with("\r\n<event date='")) << "no header configured";
 }
 
+// Messages and sources no record expects each come back as written; a log directory that is
+// a file drops the record and leaves the file alone.
+TEST_F(LogFile, HostileRecordsAndPlaces) {
+    const std::u16string megabyte(1 << 20, u'm');
+    const std::u16string cdata = u"]]>]]&gt;]]]]>>\n\r\n\n";
+    const std::u16string lone{u'a', char16_t{0xD800}, u'b', char16_t{0xDC00}};
+    for (const std::u16string& message : {megabyte, cdata, lone}) {
+        fs::remove(Path("Agent.log"));
+        Write(message.c_str());
+        const std::vector<test::LogRecord> records = test::ParseLogRecords(Text("Agent.log"));
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].message.size(),
+                  Utf16ToUtf8(message).size() + (message == cdata ? 2 : 0)); // two bare LFs
+    }
+    fs::remove(Path("Agent.log"));
+    AgentLog log(Utf8ToUtf16(directory_), registry_);
+    const std::u16string source(4096, u'<');
+    AgentLog::InFlightCounter* inFlight = nullptr;
+    log.Write(inFlight, 4, source.c_str(), nullptr, nullptr, 0, 0, u"s");
+    inFlight->fetch_sub(1);
+    EXPECT_EQ(test::ParseLogRecords(Text("Agent.log")).at(0).source, Utf16ToUtf8(source));
+
+    const std::string file = Path("file");
+    std::ofstream(file) << "x";
+    AgentLog misplaced(Utf8ToUtf16(file), registry_);
+    misplaced.Write(inFlight, 4, u"s", nullptr, nullptr, 0, 0, u"m");
+    EXPECT_EQ(test::ReadFileBytes(file), "x");
+}
+
 } // namespace
 } // namespace tarn
