@@ -235,6 +235,7 @@ TEST_F(LogFile, HostileRecordsAndPlaces) {
     std::ofstream(file) << "x";
     AgentLog misplaced(Utf8ToUtf16(file), registry_);
     misplaced.Write(inFlight, 4, u"s", nullptr, nullptr, 0, 0, u"m");
+    inFlight->fetch_sub(1);
     EXPECT_EQ(test::ReadFileBytes(file), "x");
 }
 
