@@ -70,18 +70,26 @@ unregister_provider() {
         "$(windows_path "$PROVIDER_DIR/InventoryRuleAgent.tlb")"
 }
 
+# One tarn-eval.exe run per document, with --trace, so that the records each evaluation wrote
+# into the agent log are kept beside its line.
 evaluate_examples() {
-    local output=$1
-    local documents=()
+    local output=$1 traces=$2
+    local documents=() document status
     mapfile -t documents < <(cd "$EXAMPLES" && ls -- *.xml)
-    local status=0
-    # tarn-eval.exe creates the registered class through COM, as the agent does.
-    (cd "$EXAMPLES" && in_prefix "$WINE" "$TOOL" "${documents[@]}") >"$output" || status=$?
-    # 0: every rule holds, 1: some do not; anything else means the tool could not do its job.
-    if ((status > 1)); then
-        echo "demo: tarn-eval.exe ended with exit status $status" >&2
-        exit 1
-    fi
+    rm -rf "$traces" && mkdir -p "$traces"
+    : >"$output"
+    for document in "${documents[@]}"; do
+        status=0
+        # tarn-eval.exe creates the registered class through COM, as the agent does.
+        (cd "$EXAMPLES" && in_prefix "$WINE" "$TOOL" --trace "$document") >>"$output" \
+            2>"$traces/$document.log" || status=$?
+        # 0: the rule holds, 1: it does not; anything else means the tool could not do its job.
+        if ((status > 1)); then
+            cat "$traces/$document.log" >&2
+            echo "demo: tarn-eval.exe ended with exit status $status for $document" >&2
+            exit 1
+        fi
+    done
 }
 
 main() {
@@ -95,10 +103,10 @@ main() {
     env WINEPREFIX="$PREFIX" WINE="$WINE" bash examples/packages/install.sh "$BUILD/demo-packages"
     register_provider
     echo "==> evaluating examples/rules/*.xml with tarn-eval.exe through COM"
-    local output=$BUILD/demo-results.tsv
-    evaluate_examples "$output"
+    local output=$BUILD/demo-results.tsv traces=$BUILD/demo-traces
+    evaluate_examples "$output" "$traces"
     echo
-    python3 scripts/demo_summary.py examples/rules "$output"
+    python3 scripts/demo_summary.py examples/rules "$output" "$traces"
     echo
     unregister_provider
 }
