@@ -1,8 +1,10 @@
 #include "utility/log/agentlog.h"
+#include "utility/log/logsettings.h"
 
 #include "utility/text/strings.h"
 
 #include "common/logrecords.h"
+#include "support/fakeregistry.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +26,11 @@ TEST(AgentLogConcurrency, RecordsOfConcurrentWritersStayWhole) {
     std::string pattern = (fs::temp_directory_path() / "tarn-agentlog-mt-XXXXXX").string();
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     const std::u16string directory = Utf8ToUtf16(pattern);
-    AgentLog first(directory);
-    AgentLog second(directory);
-    constexpr int kThreads = 4;
+    test::FakeRegistry registry; // a size that keeps every record in one file
+    registry.keys[logsettings::kSettingsKey] = {{u"MaxSize", test::FakeRegistry::Dword(100000)}};
+    AgentLog first(directory, registry);
+    AgentLog second(directory, registry);
+    constexpr int kThreads = 8;
     constexpr int kRecords = 40;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
