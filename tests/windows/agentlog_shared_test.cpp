@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 #include <shlobj.h>
 
@@ -178,19 +179,15 @@ TEST(AgentLogSettings, ChangeCounterMovedByAnotherProcessRereadsAtOnce) {
 
 // The owner of a file, as SDDL.
 std::string Owner(const std::u16string& path) {
-    BYTE descriptor[1024];
-    DWORD size = 0;
     PSID owner = nullptr;
-    BOOL defaulted = FALSE;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
     wchar_t* text = nullptr;
-    if (!GetFileSecurityW(Ole(path.c_str()), OWNER_SECURITY_INFORMATION, descriptor,
-                          sizeof descriptor, &size) ||
-        !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
-        !ConvertSidToStringSidW(owner, &text)) {
-        return "none";
-    }
-    const std::string sddl = Utf16ToUtf8(U16(text));
+    GetNamedSecurityInfoW(Ole(path.c_str()), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                          nullptr, nullptr, nullptr, &descriptor);
+    const std::string sddl =
+        owner != nullptr && ConvertSidToStringSidW(owner, &text) ? Utf16ToUtf8(U16(text)) : "none";
     LocalFree(text);
+    LocalFree(descriptor);
     return sddl;
 }
 
@@ -285,13 +282,9 @@ TEST(AgentLogOutputs, ConsoleCopyIntoAPipeOfAProcessThatAttachesToOurConsole) {
     FreeConsole();
 }
 
-std::wstring EventName(const wchar_t* test) {
-    return L"TarnAgentLog-" + KeyName(test);
-}
-
 TEST(AgentLogContention, RecordIsDroppedWhileAnotherProcessHoldsTheLock) {
     AgentLog log(RemovedDirectory(L"tarn-agentlog-held"));
-    const std::wstring event = EventName(L"held");
+    const std::wstring event = L"TarnAgentLog-" + KeyName(L"held");
     const Handle held(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
     const Handle holder(test::StartBeside(L"agentlog_probe.exe", L"hold 3000 " + event));
     ASSERT_EQ(WaitForSingleObject(held.handle, 60000), WAIT_OBJECT_0);
@@ -323,7 +316,7 @@ TEST(AgentLogContention, ProcessesShareOneRotatingLogWithoutLosingRecords) {
     const std::u16string directory = RemovedDirectory(L"tarn-agentlog-load");
     const std::wstring write =
         L"write " + key + L" \"" + reinterpret_cast<const wchar_t*>(directory.c_str()) + L"\" ";
-    const std::wstring event = EventName(L"load");
+    const std::wstring event = L"TarnAgentLog-" + key;
     const Handle held(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
     const auto start = std::chrono::steady_clock::now();
     std::vector<HANDLE> writers{test::StartBeside(
