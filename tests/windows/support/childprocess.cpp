@@ -89,6 +89,23 @@ ChildRun RunBeside(const std::wstring& program, const std::wstring& arguments) {
     return RunProgram(CommandLine(program, arguments));
 }
 
+HANDLE StartBeside(const std::wstring& program, const std::wstring& arguments, HANDLE output,
+                   DWORD creationFlags) {
+    std::wstring commandLine = CommandLine(program, arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = output != nullptr ? STARTF_USESTDHANDLES : 0;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr,
+                        creationFlags, nullptr, nullptr, &startup, &info)) {
+        throw std::runtime_error("cannot start a program, error " + std::to_string(GetLastError()));
+    }
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
 ChildRun RunProgram(std::wstring commandLine) {
     const Handle output(OutputFile());
     STARTUPINFOW startup = {};

@@ -20,6 +20,10 @@ struct ChildRun {
 ChildRun RunProgram(std::wstring commandLine);
 // Runs `program` from ProgramDirectory() with `arguments` and waits for it.
 ChildRun RunBeside(const std::wstring& program, const std::wstring& arguments);
+// Starts `program` from ProgramDirectory() and returns its process handle (the caller closes
+// it) without waiting; its standard output and error go to `output` when one is given.
+HANDLE StartBeside(const std::wstring& program, const std::wstring& arguments,
+                   HANDLE output = nullptr, DWORD creationFlags = 0);
 
 struct DebuggedRun {
     DWORD exitCode = 0;
