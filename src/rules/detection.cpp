@@ -1,6 +1,7 @@
 #include "rules/detection.h"
 
 #include "rules/attributes.h"
+#include "rules/kpxtarnruleproviderinterface.h"
 #include "rules/xml/dom.h"
 #include "utility/log/comerror.h"
 #include "utility/log/report.h"
@@ -170,18 +171,10 @@ int getOSInfo(Machine& machine, OSInfo& info) {
 }
 
 Status EvaluateDetectionDocument(Machine& machine, std::u16string_view ruleXml) {
-    xml::CreateResult created = xml::TryCreateDocument();
-    if (FAILED(created.hr)) {
-        RaiseComErrorWithCode(created.hr, created.hr, u"Failed to create XMLDOM.");
-    }
-    xml::Document& document = *created.document;
-    document.SetAsync(false);
-    if (!document.LoadXml(ruleXml)) {
-        RaiseComErrorFormat(E_FAIL, u"Failed to load rule into XMLDOM. Error '%s'.",
-                            document.ParseErrorReason());
-    }
+    const std::unique_ptr<xml::Document> document =
+        LoadRuleDocument(ruleXml, u"Failed to load rule into XMLDOM. Error '%s'.");
     const xml::Node expression =
-        document.DocumentElement().SelectSingleNode(u"//detection/expression");
+        document->DocumentElement().SelectSingleNode(u"//detection/expression");
     if (!expression) {
         RaiseComErrorWithCode(E_FAIL, E_FAIL, u"No '//detection/expression' node found");
     }

@@ -7,6 +7,19 @@
 
 namespace tarn::rules {
 
+std::unique_ptr<xml::Document> LoadRuleDocument(std::u16string_view text,
+                                                const char16_t* loadFailure) {
+    xml::CreateResult created = xml::TryCreateDocument();
+    if (FAILED(created.hr)) {
+        RaiseComErrorWithCode(created.hr, created.hr, u"Failed to create XMLDOM.");
+    }
+    created.document->SetAsync(false);
+    if (!created.document->LoadXml(text)) {
+        RaiseComErrorFormat(E_FAIL, loadFailure, created.document->ParseErrorReason());
+    }
+    return std::move(created.document);
+}
+
 HRESULT RuleProvider::EvaluateRules(BSTR ruleXml, VARIANT_BOOL* result) noexcept {
     if (result == nullptr) {
         return E_POINTER;
@@ -30,18 +43,9 @@ HRESULT RuleProvider::EvaluateRules(BSTR ruleXml, VARIANT_BOOL* result) noexcept
 }
 
 HRESULT RuleProvider::EvaluateDocument(std::u16string_view text, VARIANT_BOOL* result) {
-    xml::CreateResult created = xml::TryCreateDocument();
-    if (FAILED(created.hr)) {
-        RaiseComErrorWithCode(created.hr, created.hr, u"Failed to create XMLDOM.");
-    }
-    xml::Document& document = *created.document;
-    document.SetAsync(false);
-    if (!document.LoadXml(text)) {
-        RaiseComErrorFormat(E_FAIL,
-                            u"Failed to load Inventory Rules from Url into XMLDOM. Error %s.",
-                            document.ParseErrorReason());
-    }
-    const xml::Node ruleset = document.SelectSingleNode(u"//ruleset");
+    const std::unique_ptr<xml::Document> document =
+        LoadRuleDocument(text, u"Failed to load Inventory Rules from Url into XMLDOM. Error %s.");
+    const xml::Node ruleset = document->SelectSingleNode(u"//ruleset");
     if (!ruleset) {
         *result = VARIANT_FALSE;
         return E_FAIL;

@@ -9,7 +9,16 @@
 #include "rules/xml/dom.h"
 #include "utility/platform/wintypes.h"
 
+#include <memory>
+#include <string_view>
+
 namespace tarn::rules {
+
+// A DOM document of this platform loaded synchronously with `text`. Raises "Failed to create
+// XMLDOM." with the creation HRESULT, and E_FAIL with `loadFailure` (a format taking the parser's
+// reason) when the text does not load.
+std::unique_ptr<xml::Document> LoadRuleDocument(std::u16string_view text,
+                                                const char16_t* loadFailure);
 
 class RuleProvider {
 public:
