@@ -2,6 +2,7 @@
 // over a fake message source; where the agent extension library is looked for; and the
 // Linux tables against the texts that Wine's tables give (tests/windows/errortext_test has
 // the Windows side).
+#include "common/errortexts.h"
 #include "utility/log/errortext.h"
 #include "utility/log/messagesource.h"
 #include "utility/platform/messagelibraries.h"
@@ -206,6 +207,13 @@ TEST(ErrorText, AgentLibraryLocation) {
         EXPECT_EQ(location.error, c.error) << label;
         EXPECT_EQ(location.hostFallback, c.installMode && c.error == 0) << label;
         EXPECT_EQ(facts.registryRead, c.registryRead) << label;
+    }
+}
+
+// tarn-eval and the log on Linux word the rules' codes as Windows does.
+TEST(ErrorText, LinuxTablesGiveTheWindowsTexts) {
+    for (const auto& t : tarn::test::kRecordedTexts) {
+        EXPECT_EQ(GetErrorText(t.code), t.windows) << std::hex << t.code;
     }
 }
 
