@@ -15,4 +15,8 @@ inline constexpr std::uint16_t kLanguageEnglishUs = 0x0409;   // 1033
 // The system's text for `code` in `language`; empty when the system has none in it.
 std::u16string SystemMessageText(std::uint32_t code, std::uint16_t language);
 
+// Off Windows, what WinINet's message table holds for the codes of 12000 to 12186 that this
+// system meets, in the same form.
+std::u16string WinInetMessageText(std::uint32_t code, std::uint16_t language);
+
 } // namespace tarn

@@ -87,20 +87,40 @@ std::uint32_t TableCode(std::uint32_t code) {
     return (code & 0xFFFF0000u) == kWin32Facility ? code & 0xFFFFu : code;
 }
 
-} // namespace
+// WinINet's own table, sorted by code.
+constexpr Entry kWinInetTexts[] = {
+    {12001, u"No more Internet handles can be allocated\r\n"},
+    {12002, u"The operation timed out\r\n"},
+    {12005, u"The URL is invalid\r\n"},
+    {12007, u"The server name or address could not be resolved\r\n"},
+    {12029, u"A connection with the server could not be established\r\n"},
+};
 
-std::u16string SystemMessageText(std::uint32_t code, std::uint16_t language) {
+static_assert(std::is_sorted(std::begin(kWinInetTexts), std::end(kWinInetTexts),
+                             [](const Entry& a, const Entry& b) { return a.code < b.code; }));
+
+template <std::size_t N>
+std::u16string Find(const Entry (&table)[N], std::uint32_t code, std::uint16_t language) {
     if (!Answers(language)) {
         return {};
     }
-    const std::uint32_t key = TableCode(code);
     const auto* found =
-        std::lower_bound(std::begin(kTexts), std::end(kTexts), key,
+        std::lower_bound(std::begin(table), std::end(table), code,
                          [](const Entry& e, std::uint32_t c) { return e.code < c; });
-    if (found == std::end(kTexts) || found->code != key) {
+    if (found == std::end(table) || found->code != code) {
         return {};
     }
     return found->text;
+}
+
+} // namespace
+
+std::u16string SystemMessageText(std::uint32_t code, std::uint16_t language) {
+    return Find(kTexts, TableCode(code), language);
+}
+
+std::u16string WinInetMessageText(std::uint32_t code, std::uint16_t language) {
+    return Find(kWinInetTexts, code, language);
 }
 
 } // namespace tarn

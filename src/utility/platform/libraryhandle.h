@@ -24,6 +24,9 @@ public:
     // LoadLibraryW of `name`; a module already held is freed first. False with the
     // thread's last-error code when the load fails.
     bool Load(const char16_t* name) noexcept;
+    // LoadLibraryExW of `path` as a data file (LOAD_LIBRARY_AS_DATAFILE): for its resources
+    // only, no code runs. Otherwise as Load.
+    bool LoadDataFile(const char16_t* path) noexcept;
     // GetProcAddress of an ANSI name; null when empty or when the export is missing.
     void* Find(const char* name) const noexcept;
     template <class Function>

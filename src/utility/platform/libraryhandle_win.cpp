@@ -10,6 +10,12 @@ bool LibraryHandle::Load(const char16_t* name) noexcept {
     return module_ != nullptr;
 }
 
+bool LibraryHandle::LoadDataFile(const char16_t* path) noexcept {
+    Free();
+    module_ = LoadLibraryExW(Ole(path), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return module_ != nullptr;
+}
+
 void* LibraryHandle::Find(const char* name) const noexcept {
     if (module_ == nullptr) {
         return nullptr;
