@@ -66,8 +66,8 @@ class ErrorTextPlacements : public ::testing::Test {
 protected:
     void SetUp() override {
         test::RunProgram(L"cmd /c rmdir /s /q \"" + root_ + L"\"");
-        for (const wchar_t* d :
-             {L"agent\\x86", L"bad", L"nomsg", L"web", L"setup\\x86\\CoreAgentDll", L"bare"}) {
+        for (const wchar_t* d : {L"agent\\x86", L"bad\\x86", L"nomsg\\x86", L"web",
+                                 L"setup\\x86\\CoreAgentDll", L"bare"}) {
             test::RunProgram(L"cmd /c mkdir \"" + root_ + d + L"\"");
         }
         // Under WOW64 the library is below x86; a non-PE file stands at the other place.
@@ -75,8 +75,9 @@ protected:
         Copy(L"KpxAgentExt.dll",
              wow64 ? L"agent\\x86\\KpxAgentExt.dll" : L"agent\\KpxAgentExt.dll");
         Write(wow64 ? L"agent\\KpxAgentExt.dll" : L"agent\\x86\\KpxAgentExt.dll");
-        Write(L"bad\\KpxAgentExt.dll");
-        Copy(L"rule-file-unversioned.dll", L"nomsg\\KpxAgentExt.dll");
+        Write(wow64 ? L"bad\\x86\\KpxAgentExt.dll" : L"bad\\KpxAgentExt.dll");
+        Copy(L"rule-file-unversioned.dll",
+             wow64 ? L"nomsg\\x86\\KpxAgentExt.dll" : L"nomsg\\KpxAgentExt.dll");
         Copy(L"errortext_probe.exe", L"web\\httpd.exe");
         Copy(L"errortext_probe.exe", L"setup\\errortext_probe.exe");
         Copy(L"KpxAgentExt.dll", L"setup\\x86\\CoreAgentDll\\KpxAgentExt.dll");
