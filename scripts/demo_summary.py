@@ -20,13 +20,14 @@ def leading_comment(path):
     return " ".join(match.group(1).split()) if match else None
 
 
-def log_lines(traces, name):
-    """The records the evaluation of one document wrote, as tarn-eval --trace shows them."""
+def trace_of(traces, name):
+    """What tarn-eval --trace said about one document: the records its evaluation wrote, and
+    the text of its HRESULT when it failed ("0x80004005: ...")."""
     path = traces / (name + ".log")
-    if not path.exists():
-        return []
-    return [line for line in path.read_text(encoding="utf-8", errors="replace").splitlines()
-            if line.strip()]
+    lines = [line for line in path.read_text(encoding="utf-8", errors="replace").splitlines()
+             if line.strip()] if path.exists() else []
+    texts = [line.split(": ", 1)[1] for line in lines if re.match(r"0x[0-9A-F]{8}: ", line)]
+    return [line for line in lines if not re.match(r"0x[0-9A-F]{8}: ", line)], texts
 
 
 ORDER = ["holds", "does not hold", "FAILED", "no answer"]
@@ -41,7 +42,7 @@ INDENT = " " * 17
 MAX_LOG_LINES = 4
 
 
-def verdict(code, word, records):
+def verdict(code, word, records, texts):
     if word == "TRUE":
         return "holds", None
     if word == "UNSET":
@@ -49,10 +50,11 @@ def verdict(code, word, records):
     if code == "0x00000001":
         return "does not hold", None
     # The provider's own words: its warnings and errors about this evaluation.
+    meaning = f"{code} ({texts[0]})" if texts else code
     said = [line for line in records if line.startswith(("*WARN", "*ERRR"))]
     if said:
-        return "FAILED", f"{code}; the provider logged: " + " / ".join(said)
-    return "FAILED", f"{code}, and the provider logged nothing about it: the HRESULT is its answer"
+        return "FAILED", f"{meaning}; the provider logged: " + " / ".join(said)
+    return "FAILED", f"{meaning}; the provider logged nothing about it, the HRESULT is its answer"
 
 
 def main(argv):
@@ -63,8 +65,8 @@ def main(argv):
     results = []
     for line in lines:
         name, code, word = line.split("\t")
-        records = log_lines(traces, name)
-        results.append((name, *verdict(code, word, records), records))
+        records, texts = trace_of(traces, name)
+        results.append((name, *verdict(code, word, records, texts), records))
     results.sort(key=lambda result: (ORDER.index(result[1]), result[0]))
     counts = {}
     print(f"Rule documents in {examples}, evaluated by tarn-eval.exe on Windows (Wine):\n")

@@ -40,7 +40,7 @@ bool EvaluateOne(const std::string& path, Evaluator& evaluator, const Streams& s
     // Flushed line by line, so that what was answered survives a later crash.
     streams.out << FormatLine(path, evaluation) << std::flush;
     if (trace != nullptr) {
-        trace->Print(streams.err);
+        trace->Print(streams.err, evaluation.hr);
         streams.err << std::flush;
     }
     return true;

@@ -1,10 +1,13 @@
 #include "trace.h"
 
 #include "utility/log/agentlog.h"
+#include "utility/log/errortext.h"
 #include "utility/log/logoverride.h"
 #include "utility/log/logplatform.h"
 #include "utility/log/logreader.h"
 #include "utility/log/report.h"
+#include "utility/log/systemmessage.h"
+#include "utility/text/format.h"
 #include "utility/text/strings.h"
 
 #include <ostream>
@@ -41,7 +44,7 @@ void TraceSession::Mark() {
     start_ = logreader::ReadFileBytes(logFile_).size();
 }
 
-void TraceSession::Print(std::ostream& err) const {
+void TraceSession::Print(std::ostream& err, std::int32_t hr) const {
     const std::string text = logreader::ReadFileBytes(logFile_);
     // A log that rotated meanwhile starts again from its beginning.
     const std::string_view added =
@@ -52,6 +55,11 @@ void TraceSession::Print(std::ostream& err) const {
             err << Utf16ToUtf8(SeverityWord(record.severity)) << ' ' << record.source << ": "
                 << Indented(record.message) << '\n';
         }
+    }
+    if (hr < 0) {
+        const auto code = static_cast<std::uint32_t>(hr);
+        err << Utf16ToUtf8(FormatString(16, u"0x%08X", code)) << ": "
+            << Utf16ToUtf8(GetErrorText(code, 0, kLanguageEnglishUs)) << '\n';
     }
 }
 

@@ -17,8 +17,9 @@ public:
     // Where the next evaluation's records will start.
     void Mark();
     // The records this process appended since Mark(), one per line (continuation lines
-    // indented): "<severity word> <source>: <message>".
-    void Print(std::ostream& err) const;
+    // indented): "<severity word> <source>: <message>"; then, for a failure, the text of its
+    // HRESULT: "0x80004005: <text>".
+    void Print(std::ostream& err, std::int32_t hr) const;
 
 private:
     std::string logFile_;
