@@ -1,7 +1,5 @@
-// The log writer against the prefix: settings from the machine key, rotation of real files, the
-// change counter moved by another process, impersonating threads, the install log and the
-// console. Settings come from a private machine key (support/machinekey.h), so that the writers
-// of the other test programs keep the prefix-wide ones.
+// The log writer against the prefix: settings, rotation, other processes, impersonation, the
+// install log and the console. Settings come from a private machine key (support/machinekey.h).
 #include "common/logrecords.h"
 #include "support/childprocess.h"
 #include "support/machinekey.h"
@@ -9,6 +7,7 @@
 #include "utility/log/installlog.h"
 #include "utility/log/logoverride.h"
 #include "utility/log/logsettings.h"
+#include "utility/platform/identity.h"
 #include "utility/text/strings.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -38,16 +38,10 @@ std::wstring KeyName(const wchar_t* test) {
 
 // A directory under TEMP that does not exist: the writer creates it.
 std::u16string RemovedDirectory(const wchar_t* leaf) {
-    wchar_t temp[MAX_PATH + 1];
-    const std::wstring path = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + leaf;
-    WIN32_FIND_DATAW data{};
-    const HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &data)) {
-        DeleteFileW((path + L"\\" + data.cFileName).c_str());
-    }
-    FindClose(search);
-    RemoveDirectoryW(path.c_str());
-    return U16(path.c_str());
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / leaf;
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+    return path.u16string();
 }
 
 void Write(AgentLog& log, const std::u16string& message) {
@@ -57,15 +51,6 @@ void Write(AgentLog& log, const std::u16string& message) {
         inFlight->fetch_sub(1);
     }
 }
-
-// Owns a kernel handle.
-struct Handle {
-    explicit Handle(HANDLE h) : handle(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() { CloseHandle(handle); }
-    HANDLE handle;
-};
 
 std::vector<test::LogRecord> Records(const std::u16string& path) {
     std::string error;
@@ -100,8 +85,7 @@ TEST(AgentLogSettings, AreReadFromTheMachineKeyWithinTheirBounds) {
             }
         }
         AgentLog log(RemovedDirectory(L"tarn-agentlog-bounds"));
-        std::uint32_t sizeKB = 0;
-        std::uint32_t files = 0;
+        std::uint32_t sizeKB = 0, files = 0;
         EXPECT_EQ(log.ReadSettings(sizeKB, files), c.mask);
         EXPECT_EQ(sizeKB, c.sizeKB);
         EXPECT_EQ(files, c.files);
@@ -168,8 +152,7 @@ TEST(AgentLogSettings, ChangeCounterMovedByAnotherProcessRereadsAtOnce) {
     test::MachineKeyRedirect machine(KeyName(L"counter"));
     machine.Set(kSettingsKey, L"Severity", 7);
     AgentLog log(RemovedDirectory(L"tarn-agentlog-counter"));
-    std::uint32_t sizeKB = 0;
-    std::uint32_t files = 0;
+    std::uint32_t sizeKB = 0, files = 0;
     ASSERT_EQ(log.ReadSettings(sizeKB, files), 7u);
     machine.Set(kSettingsKey, L"Severity", 63);
     EXPECT_EQ(log.ReadSettings(sizeKB, files), 7u) << "re-read a minute later";
@@ -196,11 +179,10 @@ TEST(AgentLogFiles, ImpersonatingThreadWritesAsTheProcessAndGoesOnImpersonating)
     AgentLog log(directory);
     ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
     Write(log, u"impersonated");
-    HANDLE thread = nullptr;
-    const bool impersonating = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &thread);
+    TokenHandle thread;
+    const bool impersonating = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.Out());
     RevertToSelf();
     EXPECT_TRUE(impersonating);
-    CloseHandle(thread);
     const auto records = Records(log.LogFilePath());
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].message, "impersonated");
@@ -209,12 +191,6 @@ TEST(AgentLogFiles, ImpersonatingThreadWritesAsTheProcessAndGoesOnImpersonating)
     CloseHandle(
         CreateFileW(Ole(reference.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     EXPECT_EQ(Owner(log.LogFilePath()), Owner(reference));
-}
-
-std::wstring CommonAppData() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-    return folder;
 }
 
 // The probe's environment: the override and the console marker; cleared again in this process.
@@ -228,8 +204,10 @@ struct ChildEnvironment {
 };
 
 TEST(AgentLogOutputs, InstallLogLinesOfAnotherProcess) {
-    const std::string path = Utf16ToUtf8(
-        U16((CommonAppData() + L"\\Velmoric\\Velmoric Agent\\InstallLogs\\KPXQRC.log").c_str()));
+    wchar_t common[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, common);
+    const std::string path = Utf16ToUtf8(U16(
+        (std::wstring(common) + L"\\Velmoric\\Velmoric Agent\\InstallLogs\\KPXQRC.log").c_str()));
     const std::size_t before = test::ReadFileBytes(path).size();
     test::ChildRun run;
     {
@@ -237,8 +215,7 @@ TEST(AgentLogOutputs, InstallLogLinesOfAnotherProcess) {
         run = test::RunBeside(L"agentlog_probe.exe", L"report");
     }
     ASSERT_EQ(run.exitCode, 0u);
-    unsigned long pid = 0;
-    unsigned long tid = 0;
+    unsigned long pid = 0, tid = 0;
     ASSERT_EQ(std::sscanf(run.output.c_str(), "%lu %lu", &pid, &tid), 2);
     char ids[64];
     std::snprintf(ids, sizeof ids, " P:%-6lu T:%-6lu ", pid, tid);
@@ -249,28 +226,25 @@ TEST(AgentLogOutputs, InstallLogLinesOfAnotherProcess) {
     EXPECT_TRUE(std::regex_search(added, expected)) << added;
 }
 
-// Wine gives a program started without a terminal a console that no child can attach to
-// (AttachConsole(ATTACH_PARENT_PROCESS) fails with ERROR_INVALID_HANDLE): the test makes a console
-// of its own. A child that inherited it cannot attach (ERROR_ACCESS_DENIED) and writes no copy;
-// a child started without a console attaches and writes UTF-16 after a byte-order mark. Text mode
-// turns the line feed of the copy's CR LF into CR LF once more.
+// Under Wine no child attaches to the console of a program without a terminal, so the test makes
+// its own. A child that inherited it cannot attach and writes no copy; a detached one attaches and
+// writes UTF-16 after a byte-order mark (text mode turns the LF of CR LF into CR LF again).
 TEST(AgentLogOutputs, ConsoleCopyIntoAPipeOfAProcessThatAttachesToOurConsole) {
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
     const std::u16string copy = u"\uFEFF*WARN\tInstaller\t\tDone\r\r\n*WARN\t\t\tNo source\r\r\n";
     for (const auto& [flags, expected] :
          {std::pair{DWORD{0}, std::u16string()}, {DWORD{DETACHED_PROCESS}, copy}}) {
-        HANDLE read = nullptr;
-        HANDLE write = nullptr;
+        HANDLE read = nullptr, write = nullptr;
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         ASSERT_TRUE(CreatePipe(&read, &write, &inherit, 0));
         const ChildEnvironment environment(L"04000007", L"1");
-        const Handle process(test::StartBeside(L"agentlog_probe.exe", L"report", write, flags));
+        const TokenHandle process(
+            test::StartBeside(L"agentlog_probe.exe", L"report", write, flags));
         CloseHandle(write);
         std::string output;
         char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got != 0) {
+        for (DWORD got = 0; ReadFile(read, buffer, sizeof buffer, &got, nullptr) && got != 0;) {
             output.append(buffer, got);
         }
         CloseHandle(read);
@@ -285,30 +259,26 @@ TEST(AgentLogOutputs, ConsoleCopyIntoAPipeOfAProcessThatAttachesToOurConsole) {
 TEST(AgentLogContention, RecordIsDroppedWhileAnotherProcessHoldsTheLock) {
     AgentLog log(RemovedDirectory(L"tarn-agentlog-held"));
     const std::wstring event = L"TarnAgentLog-" + KeyName(L"held");
-    const Handle held(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
-    const Handle holder(test::StartBeside(L"agentlog_probe.exe", L"hold 3000 " + event));
-    ASSERT_EQ(WaitForSingleObject(held.handle, 60000), WAIT_OBJECT_0);
+    const TokenHandle held(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
+    const TokenHandle holder(test::StartBeside(L"agentlog_probe.exe", L"hold 3000 " + event));
+    ASSERT_EQ(WaitForSingleObject(held.Get(), 60000), WAIT_OBJECT_0);
     const auto start = std::chrono::steady_clock::now();
     Write(log, u"while held");
-    const auto waited = std::chrono::steady_clock::now() - start;
-    std::printf("the record was given up after %lld ms\n",
-                static_cast<long long>(
-                    std::chrono::duration_cast<std::chrono::milliseconds>(waited).count()));
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    std::printf("the record was given up after %lld ms\n", static_cast<long long>(waited.count()));
     EXPECT_LT(waited, std::chrono::seconds(5));
-    ASSERT_EQ(WaitForSingleObject(holder.handle, 60000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(holder.Get(), 60000), WAIT_OBJECT_0);
     Write(log, u"after");
     const auto records = Records(log.LogFilePath());
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].message, "after");
 }
 
-// Four processes write 10,000 records each into one log that rotates at 64 KB; a fifth is killed
-// after 1,000 records while it holds the lock. MaxFiles stays above the number of files made,
-// so that nothing is deleted and the archive numbers follow the order of rotation.
+// Four processes write 10,000 records each into a log rotating at 64 KB; a fifth is killed holding
+// the lock after 1,000. Nothing is deleted, so the archive numbers follow the order of rotation.
 TEST(AgentLogContention, ProcessesShareOneRotatingLogWithoutLosingRecords) {
-    constexpr int kWriters = 4;
-    constexpr int kRecords = 10000;
-    constexpr int kKilledAfter = 1000;
+    constexpr int kWriters = 4, kRecords = 10000, kKilledAfter = 1000;
     const std::wstring key = KeyName(L"load");
     test::MachineKeyRedirect machine(key);
     machine.Set(kSettingsKey, L"MaxSize", 64);
@@ -317,7 +287,7 @@ TEST(AgentLogContention, ProcessesShareOneRotatingLogWithoutLosingRecords) {
     const std::wstring write =
         L"write " + key + L" \"" + reinterpret_cast<const wchar_t*>(directory.c_str()) + L"\" ";
     const std::wstring event = L"TarnAgentLog-" + key;
-    const Handle held(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
+    const TokenHandle held(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
     const auto start = std::chrono::steady_clock::now();
     std::vector<HANDLE> writers{test::StartBeside(
         L"agentlog_probe.exe", write + std::to_wstring(kKilledAfter) + L" " + event)};
@@ -325,7 +295,7 @@ TEST(AgentLogContention, ProcessesShareOneRotatingLogWithoutLosingRecords) {
         writers.push_back(
             test::StartBeside(L"agentlog_probe.exe", write + std::to_wstring(kRecords)));
     }
-    EXPECT_EQ(WaitForSingleObject(held.handle, 120000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(held.Get(), 120000), WAIT_OBJECT_0);
     TerminateProcess(writers[0], 9);
     EXPECT_EQ(
         WaitForMultipleObjects(static_cast<DWORD>(writers.size()), writers.data(), TRUE, 240000),
@@ -341,22 +311,16 @@ TEST(AgentLogContention, ProcessesShareOneRotatingLogWithoutLosingRecords) {
         CloseHandle(writer);
     }
     // The archives in the order they were made, then the current file.
-    std::size_t total = 0;
-    std::vector<std::u16string> paths;
-    for (int n = 1;; ++n) {
-        paths.push_back(directory + u"\\Agent" + Utf8ToUtf16(std::to_string(n)) + u".log");
-        if (GetFileAttributesW(Ole(paths.back().c_str())) == INVALID_FILE_ATTRIBUTES) {
-            paths.back() = directory + u"\\Agent.log";
-            break;
-        }
-    }
-    for (const std::u16string& path : paths) {
-        for (const auto& record : Records(path)) {
+    std::size_t total = 0, files = 0;
+    for (bool archive = true; archive;) {
+        const std::u16string path =
+            directory + u"\\Agent" + Utf8ToUtf16(std::to_string(++files)) + u".log";
+        archive = GetFileAttributesW(Ole(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+        for (const auto& record : Records(archive ? path : directory + u"\\Agent.log")) {
             numbersByProcess[record.pid].push_back(std::stoi(record.message));
             ++total;
         }
     }
-    const std::size_t files = paths.size();
     std::printf("%zu records in %zu files in %.1f s: %.0f records/s\n", total, files,
                 seconds.count(), static_cast<double>(total) / seconds.count());
     for (std::uint32_t pid : processes) {
