@@ -1,6 +1,5 @@
-// Error texts for log messages: which source answers, the fallbacks, trimming and decoration,
-// over a fake message source; where the agent extension library is looked for; and the Linux
-// tables against Windows' wording (tests/windows/errortext_test has Wine's side).
+// Error texts over a fake message source, where the agent extension library is looked for, and
+// the Linux tables against Windows' wording (tests/windows/errortext_test has Wine's side).
 #include "common/errortexts.h"
 #include "utility/log/errortext.h"
 #include "utility/log/messagesource.h"
@@ -76,8 +75,8 @@ TEST(ErrorText, SourcesFallbacksTrimmingAndDecoration) {
         {false, 2, 8, 1031, u"Datei fehlt"},
         {false, 3, 8, 1033, u"Only a line feed.\n"},
         {false, 4, 8, 1033, u"Two dots."},
-        // WMI replaces the system's text only with option 16 inside its range, and answers any
-        // code that nothing else knows; WinINet only inside its range.
+        // WMI over the system's text only with option 16 in its range, and for any unknown code;
+        // WinINet only in its range.
         {false, 0x80041010, 8, 1033, u"The system's WMI text"},
         {false, 0x80041010, 24, 1033, u"WMI: invalid class"},
         {false, 0x80041002, 8, 1033, u"WMI: not found"},
@@ -145,20 +144,18 @@ TEST(ErrorText, AgentLibraryLocation) {
         std::u16string path; // error 2 when empty
         bool registryRead;
     } cases[] = {
-        // {host, install mode, WOW64, InstallDir (none: cannot be read), read error}
-        {{u"C:\\Web\\HTTPD.exe", true, false, u"C:\\A", 2}, u"", false},
-        {{u"C:\\Web\\httpd.exe", false, false, u"C:\\A", 2}, u"", false},
-        {{u"C:\\httpd.exe.1", false, false, u"C:\\A", 2}, u"C:\\A\\KpxAgentExt.dll", true},
-        {{u"C:\\S\\setup.exe", true, false, u"C:\\A", 2},
+        // {host, install mode, WOW64, InstallDir (none: cannot be read)}
+        {{u"C:\\Web\\HTTPD.exe", true, false, u"C:\\A"}, u"", false},
+        {{u"C:\\Web\\httpd.exe", false, false, u"C:\\A"}, u"", false},
+        {{u"C:\\httpd.exe.1", false, false, u"C:\\A"}, u"C:\\A\\KpxAgentExt.dll", true},
+        {{u"C:\\S\\setup.exe", true, false, u"C:\\A"},
          u"C:\\S\\x86\\CoreAgentDll\\KpxAgentExt.dll",
          false},
-        {{u"C:\\h\\host.exe", false, false, u"C:\\A\\", 2}, u"C:\\A\\KpxAgentExt.dll", true},
-        {{u"C:\\h\\host.exe", false, true, u"C:\\A\\\\", 2},
-         u"C:\\A\\\\x86\\KpxAgentExt.dll",
-         true},
-        {{u"C:\\h\\host.exe", false, true, u"C:\\A", 2}, u"C:\\A\\x86\\KpxAgentExt.dll", true},
-        {{u"C:\\h\\host.exe", false, false, std::nullopt, 2}, u"", true},
-        {{u"C:\\h\\host.exe", false, false, longDir, 2}, longDir + u"\\KpxAgentExt.dll", true},
+        {{u"C:\\h\\host.exe", false, false, u"C:\\A\\"}, u"C:\\A\\KpxAgentExt.dll", true},
+        {{u"C:\\h\\host.exe", false, true, u"C:\\A\\\\"}, u"C:\\A\\\\x86\\KpxAgentExt.dll", true},
+        {{u"C:\\h\\host.exe", false, true, u"C:\\A"}, u"C:\\A\\x86\\KpxAgentExt.dll", true},
+        {{u"C:\\h\\host.exe", false, false, std::nullopt}, u"", true},
+        {{u"C:\\h\\host.exe", false, false, longDir}, longDir + u"\\KpxAgentExt.dll", true},
     };
     for (const auto& c : cases) {
         Facts facts(c.facts);

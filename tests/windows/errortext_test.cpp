@@ -1,6 +1,5 @@
-// Error texts under Wine: the system's and WinINet's tables (Wine's wmiutils.dll has no message
-// table), and the agent extension library where the registry or the installer puts it. The
-// library is located once per process, so each placement runs in a child (errortext_probe).
+// Error texts under Wine: the system's and WinINet's tables (wmiutils.dll has none), and the agent
+// extension library where the registry or the installer puts it, one child per placement.
 #include "common/errortexts.h"
 #include "common/logrecords.h"
 #include "support/childprocess.h"
@@ -36,28 +35,20 @@ TEST(ErrorTextWine, SystemTextsWithAndWithoutLineEnds) {
 class InstallDirValue {
 public:
     InstallDirValue() {
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Orvanta\\Orvanta Agent", 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key_, nullptr);
         DWORD size = sizeof saved_;
-        had_ = RegQueryValueExW(key_, L"InstallDir", nullptr, nullptr,
-                                reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
+        had_ = RegGetValueW(HKEY_LOCAL_MACHINE, kKey, L"InstallDir", RRF_RT_REG_SZ, nullptr, saved_,
+                            &size) == ERROR_SUCCESS;
     }
     ~InstallDirValue() {
-        if (had_) {
-            Set(saved_);
-        } else {
-            RegDeleteValueW(key_, L"InstallDir");
-        }
-        RegCloseKey(key_);
+        had_ ? Set(saved_) : void(RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"InstallDir"));
     }
     void Set(const std::wstring& directory) {
-        RegSetValueExW(key_, L"InstallDir", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(directory.c_str()),
-                       static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, L"InstallDir", REG_SZ, directory.c_str(),
+                        static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
     }
 
 private:
-    HKEY key_ = nullptr;
+    static constexpr const wchar_t* kKey = L"Software\\Orvanta\\Orvanta Agent";
     wchar_t saved_[600] = {};
     bool had_ = false;
 };
@@ -118,16 +109,15 @@ TEST_F(ErrorTextPlacements, AgentLibraryBelowInstallDir) {
               "87\r\n"
               "1 0\r\n");
     // CEReportEventError decorates with option 4.
-    const std::string log = test::ReadFileBytes(Utf16ToUtf8(AgentLog::Instance().LogFilePath()));
     std::vector<std::string> messages;
+    const std::string log = test::ReadFileBytes(Utf16ToUtf8(AgentLog::Instance().LogFilePath()));
     for (const auto& r : test::ParseLogRecords(log.substr(logStart))) {
         if (r.source == "CreateDirectoryPath" && r.module == "errortext_probe.dll") {
             messages.push_back(r.message);
         }
     }
     EXPECT_EQ(messages,
-              std::vector<std::string>{"Cannot create directory '" +
-                                       Utf16ToUtf8(std::u16string(bad.begin(), bad.end())) +
+              std::vector<std::string>{"Cannot create directory '" + Utf16ToUtf8(U16(bad.c_str())) +
                                        "', error: Invalid name (error 0x0000007B)"});
 }
 
