@@ -166,9 +166,8 @@ std::wstring OwnerAndDacl(HANDLE object, SE_OBJECT_TYPE type) {
     return result;
 }
 
-// Wine keeps the descriptor given to a mutex as it is (Windows would map generic-all to the
-// mutex's rights) but not the one given to a new file: it answers one made from the Unix
-// permissions. So for the file only the creation with the record is checked.
+// Wine keeps a mutex's descriptor unmapped but answers a file's from the Unix permissions, so
+// for the file only the creation is checked.
 TEST(SecurityPresets, EveryoneFullAccessOnANamedMutexAndAFile) {
     const std::wstring name =
         L"Global\\Kpx_identity_test_" + std::to_wstring(GetCurrentProcessId());
