@@ -1,11 +1,10 @@
 // The other processes of the agent log tests, by the first argument:
-//   bump                              increases the machine-wide settings change counter
-//   hold <ms> <event>                 holds the log lock for <ms> once it has set <event>
-//   write <key> <dir> <n> [<event>]   writes the records "0".."n-1" into <dir> with the settings
-//                                     of the redirected machine key <key>; with <event>, then
-//                                     takes the log lock, sets <event> and waits to be killed
-//   report                            prints "<pid> <tid>", then reports a warning from
-//                                     "Installer" and one without a source
+//   bump                             increases the machine-wide settings change counter
+//   hold <ms> <event>                holds the log lock for <ms> once it has set <event>
+//   write <key> <dir> <n> [<event>]  writes "0".."n-1" into <dir> with the machine key <key>;
+//                                    with <event>, then takes the lock, sets <event>, waits
+//   report                           prints "<pid> <tid>", then a warning from "Installer" and
+//                                    one without a source
 #include "support/machinekey.h"
 #include "utility/log/agentlog.h"
 #include "utility/log/report.h"
