@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <regex>
 
 namespace tarn::paths {
 namespace {
@@ -125,15 +125,9 @@ std::map<std::string, std::string> LoadComponentWithTemp(const std::wstring& tem
         L"tempdir_probe.exe", L"\"" + test::ProviderDllPath() + L"\" \"" + temp + L"\"");
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     std::map<std::string, std::string> lines;
-    std::istringstream text(run.output);
-    for (std::string line; std::getline(text, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            lines[line.substr(0, equals)] = line.substr(equals + 1);
-        }
+    const std::regex line(R"((?:^|\n)([^=\r\n]+)=([^\r\n]*))");
+    for (std::sregex_iterator m(run.output.begin(), run.output.end(), line), end; m != end; ++m) {
+        lines[(*m)[1]] = (*m)[2];
     }
     return lines;
 }
