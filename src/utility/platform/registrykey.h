@@ -52,8 +52,7 @@ public:
     // status, or with ERROR_INVALID_DATA for a type other than REG_SZ or REG_EXPAND_SZ, an odd
     // byte count or data whose last character is not the terminator. Not expanded; data of 0
     // bytes is the empty string. `count` receives the characters read, terminator included.
-    bool QueryTypedString(const char16_t* name, DWORD capacity, std::u16string& out,
-                          DWORD& count);
+    bool QueryTypedString(const char16_t* name, DWORD capacity, std::u16string& out, DWORD& count);
     // A REG_DWORD value read into 4 bytes; any other type fails with ERROR_INVALID_DATA.
     bool QueryStrictDword(const char16_t* name, DWORD& out);
 
