@@ -13,30 +13,20 @@ namespace tarn::live {
 
 namespace {
 
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
-
 FindData EntryOf(const WIN32_FIND_DATAW& data) {
     return {data.dwFileAttributes,
             std::u16string(reinterpret_cast<const char16_t*>(data.cFileName))};
 }
 
-// A find handle, closed keeping the thread's last-error code.
 class WindowsSearch final : public DirectorySearch {
 public:
-    explicit WindowsSearch(HANDLE handle) noexcept : handle_(handle) {}
-    WindowsSearch(const WindowsSearch&) = delete;
-    WindowsSearch& operator=(const WindowsSearch&) = delete;
-    ~WindowsSearch() override {
-        const DWORD error = GetLastError();
-        FindClose(handle_);
-        SetLastError(error);
-    }
+    WindowsSearch(std::u16string_view pattern, WIN32_FIND_DATAW* first) noexcept
+        : handle_(pattern, first) {}
+    bool Found() const noexcept { return handle_.Found(); }
 
     DWORD Next(FindData& entry) override {
         WIN32_FIND_DATAW data = {};
-        if (!FindNextFileW(handle_, &data)) {
+        if (!handle_.Next(&data)) {
             return GetLastError();
         }
         entry = EntryOf(data);
@@ -44,37 +34,37 @@ public:
     }
 
 private:
-    HANDLE handle_;
+    paths::FindHandle handle_;
 };
 
 } // namespace
 
 bool WindowsMachine::PathExists(std::u16string_view path) {
-    return PathFileExistsW(Wide(std::u16string(path))) != FALSE;
+    return PathFileExistsW(Ole(std::u16string(path).c_str())) != FALSE;
 }
 
 SearchAnswer WindowsMachine::FindFiles(std::u16string_view pattern) {
     WIN32_FIND_DATAW data = {};
-    const HANDLE handle = paths::FindFirstFileExtended(pattern, &data);
-    if (handle == INVALID_HANDLE_VALUE) {
+    auto search = std::make_unique<WindowsSearch>(pattern, &data);
+    if (!search->Found()) {
         return {nullptr, {}, GetLastError()};
     }
-    return {std::make_unique<WindowsSearch>(handle), EntryOf(data), ERROR_SUCCESS};
+    return {std::move(search), EntryOf(data), ERROR_SUCCESS};
 }
 
 UINT WindowsMachine::DriveType(std::u16string_view root) {
-    return GetDriveTypeW(Wide(std::u16string(root)));
+    return GetDriveTypeW(Ole(std::u16string(root).c_str()));
 }
 
 DWORD WindowsMachine::VersionResourceSize(std::u16string_view path) {
     DWORD handle = 0;
-    return GetFileVersionInfoSizeW(Wide(std::u16string(path)), &handle);
+    return GetFileVersionInfoSizeW(Ole(std::u16string(path).c_str()), &handle);
 }
 
 DWORD WindowsMachine::ReadVersionResource(std::u16string_view path,
                                           std::vector<std::uint8_t>& resource) {
-    if (!GetFileVersionInfoW(Wide(std::u16string(path)), 0, static_cast<DWORD>(resource.size()),
-                             resource.data())) {
+    if (!GetFileVersionInfoW(Ole(std::u16string(path).c_str()), 0,
+                             static_cast<DWORD>(resource.size()), resource.data())) {
         return GetLastError();
     }
     return ERROR_SUCCESS;
@@ -85,8 +75,8 @@ VersionValueAnswer WindowsMachine::QueryVersionValue(const std::vector<std::uint
     void* value = nullptr;
     UINT length = 0;
     // The query only reads the resource; its signature asks for a writable pointer.
-    if (!VerQueryValueW(const_cast<std::uint8_t*>(resource.data()), Wide(std::u16string(block)),
-                        &value, &length) ||
+    if (!VerQueryValueW(const_cast<std::uint8_t*>(resource.data()),
+                        Ole(std::u16string(block).c_str()), &value, &length) ||
         value == nullptr) {
         return {false, GetLastError(), {}};
     }

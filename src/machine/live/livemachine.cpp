@@ -1,5 +1,6 @@
 #include "machine/live/livemachine.h"
 
+#include "utility/platform/identity.h"
 #include "utility/platform/osdetector.h"
 #include "utility/platform/registrykey.h"
 
@@ -27,21 +28,14 @@ const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
-// A token handle, closed keeping the thread's last-error code.
+// The thread's token as the machine hands it out.
 class WindowsToken final : public UserToken {
 public:
     explicit WindowsToken(HANDLE handle) noexcept : handle_(handle) {}
-    WindowsToken(const WindowsToken&) = delete;
-    WindowsToken& operator=(const WindowsToken&) = delete;
-    ~WindowsToken() override {
-        const DWORD error = GetLastError();
-        CloseHandle(handle_);
-        SetLastError(error);
-    }
-    HANDLE Get() const noexcept { return handle_; }
+    HANDLE Get() const noexcept { return handle_.Get(); }
 
 private:
-    HANDLE handle_;
+    TokenHandle handle_;
 };
 
 HANDLE HandleOf(const UserToken* token) noexcept {

@@ -287,25 +287,6 @@ bool EnsureDirectory(const std::u16string& path, const LogSecurity& security) {
 
 namespace {
 
-// A search handle of the log's own searches, closed on every path.
-class Search {
-public:
-    Search(const std::u16string& pattern, WIN32_FIND_DATAW& data)
-        : handle_(paths::FindFirstFileExtended(pattern, &data)) {}
-    Search(const Search&) = delete;
-    Search& operator=(const Search&) = delete;
-    ~Search() {
-        if (Found()) {
-            FindClose(handle_);
-        }
-    }
-    bool Found() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Next(WIN32_FIND_DATAW& data) noexcept { return FindNextFileW(handle_, &data) != FALSE; }
-
-private:
-    HANDLE handle_;
-};
-
 std::uint64_t Combined(DWORD high, DWORD low) noexcept {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
@@ -316,8 +297,8 @@ std::vector<logrotation::LogFileEntry> MatchingFiles(const std::u16string& patte
                                                      std::uint32_t limit) {
     std::vector<logrotation::LogFileEntry> entries;
     WIN32_FIND_DATAW data{};
-    Search search(pattern, data);
-    for (bool more = search.Found(); more && entries.size() < limit; more = search.Next(data)) {
+    paths::FindHandle search(pattern, &data);
+    for (bool more = search.Found(); more && entries.size() < limit; more = search.Next(&data)) {
         entries.push_back({U16(data.cFileName), Combined(data.ftLastWriteTime.dwHighDateTime,
                                                          data.ftLastWriteTime.dwLowDateTime)});
     }
@@ -326,7 +307,7 @@ std::vector<logrotation::LogFileEntry> MatchingFiles(const std::u16string& patte
 
 std::uint64_t FileSizeBySearch(const std::u16string& path) {
     WIN32_FIND_DATAW data{};
-    const Search search(path, data);
+    const paths::FindHandle search(path, &data);
     return search.Found() ? Combined(data.nFileSizeHigh, data.nFileSizeLow) : 0;
 }
 

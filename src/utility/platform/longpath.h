@@ -19,6 +19,29 @@ BOOL CreateDirectoryExtended(std::u16string_view path, SECURITY_ATTRIBUTES* secu
 HANDLE FindFirstFileExtended(std::u16string_view path, WIN32_FIND_DATAW* data);
 DWORD GetFileAttributesExtended(std::u16string_view path);
 
+// A directory search on the extended-length form of a pattern, positioned on its first entry;
+// closed with FindClose, keeping the thread's last-error code. The one holder of find handles.
+class FindHandle {
+public:
+    FindHandle(std::u16string_view pattern, WIN32_FIND_DATAW* data) noexcept
+        : handle_(FindFirstFileExtended(pattern, data)) {}
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    ~FindHandle() {
+        if (Found()) {
+            const DWORD error = GetLastError();
+            FindClose(handle_);
+            SetLastError(error);
+        }
+    }
+    // The pattern matched something; else the last-error code says why.
+    bool Found() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
+    bool Next(WIN32_FIND_DATAW* data) noexcept { return FindNextFileW(handle_, data) != FALSE; }
+
+private:
+    HANDLE handle_;
+};
+
 // GetFileAttributesExtended succeeds and reports a directory.
 bool DirectoryExists(std::u16string_view path);
 
