@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarn::image {
@@ -24,6 +25,9 @@ public:
                                                std::u16string_view name) const = 0;
     // The names of the key's subkeys as stored (any order); empty when the key is absent.
     virtual std::vector<std::u16string> Subkeys(std::u16string_view path) const = 0;
+    // The key's values with their names, in stored order; empty when the key is absent.
+    virtual std::vector<std::pair<std::u16string, RegistryValue>>
+    Values(std::u16string_view path) const = 0;
 };
 
 // A hive file in the registry's own format; null, with `error` set, when it cannot be read.
@@ -75,10 +79,14 @@ public:
                                               RegistryView view) const;
     std::vector<std::u16string> MachineSubkeys(std::u16string_view path,
                                                RegistryView view) const;
+    std::vector<std::pair<std::u16string, RegistryValue>> MachineValues(std::u16string_view path,
+                                                                        RegistryView view) const;
 
     // HKEY_USERS\\`sid`\\`path`; nothing when the image has no hive for that user.
     std::optional<RegistryValue> UserValue(std::u16string_view sid, std::u16string_view path,
                                            std::u16string_view name) const;
+    std::vector<std::pair<std::u16string, RegistryValue>> UserValues(std::u16string_view sid,
+                                                                     std::u16string_view path) const;
     // The profiles with a hive, the local system account's included.
     const std::vector<ImageUser>& Users() const noexcept;
 
