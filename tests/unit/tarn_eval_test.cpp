@@ -68,6 +68,12 @@ TEST(TarnEvalArguments, Table) {
         {{"--dll", "", "a.xml"}, "--dll needs the path", {}},
         {{"--dll", "x.dll", "--dll", "y.dll", "a.xml"}, "more than once", {}},
         {{"--", "--dll", "x.dll"}, "", {"--dll", "x.dll"}},
+        {{"--bits", "32", "a.xml"}, "need --image", {}},
+        {{"--image", "i", "--bits", "16", "a.xml"}, "--bits must be 32 or 64", {}},
+        {{"--format", "xml", "a.xml"}, "--format must be tsv or jsonl", {}},
+        {{"a.xml", "--format"}, "--format needs", {}},
+        {{"--image", "i", "--dll", "d.dll", "a.xml"}, "cannot be combined", {}},
+        {{"--user", "ann", "--image", "i", "--user", "bob", "a.xml"}, "more than once", {}},
     };
     for (const auto& c : cases) {
         const Options options = ParseArguments(c.args);
@@ -81,6 +87,30 @@ TEST(TarnEvalArguments, Table) {
         EXPECT_EQ(options.dll, c.dll) << shown;
         EXPECT_EQ(options.documents, c.documents) << shown;
     }
+}
+
+TEST(TarnEvalArguments, ImageOptions) {
+    const Options options = ParseArguments(std::vector<std::string>{
+        "--format", "jsonl", "--image", "/img", "--bits", "32", "--user", "ann", "a.xml"});
+    EXPECT_EQ(options.error, "");
+    EXPECT_EQ(options.format, OutputFormat::Jsonl);
+    EXPECT_EQ(options.image, "/img");
+    EXPECT_EQ(options.bits, 32);
+    EXPECT_EQ(options.user, "ann");
+    EXPECT_EQ(ParseArguments(std::vector<std::string>{"a.xml"}).format, OutputFormat::Tsv);
+}
+
+TEST(TarnEvalOutput, JsonLines) {
+    const Evaluation failed{E_FAIL, VARIANT_FALSE};
+    const std::vector<std::string> records = {"Trace source: \"a\\b\"\n    next\x01"};
+    EXPECT_EQ(FormatJsonLine("d\"ir\\r.xml", failed, nullptr, {}),
+              "{\"path\":\"d\\\"ir\\\\r.xml\",\"hresult\":\"0x80004005\",\"result\":\"FALSE\"}\n");
+    EXPECT_EQ(FormatJsonLine("r.xml", Evaluation{S_OK, VARIANT_TRUE}, &records, {"n1", "n2"}),
+              "{\"path\":\"r.xml\",\"hresult\":\"0x00000000\",\"result\":\"TRUE\","
+              "\"records\":[\"Trace source: \\\"a\\\\b\\\"\\u000a    next\\u0001\"],"
+              "\"notes\":[\"n1\",\"n2\"]}\n");
+    const std::vector<std::string> none;
+    EXPECT_NE(FormatJsonLine("r.xml", failed, &none, {}).find("\"records\":[]"), std::string::npos);
 }
 
 // A document holds only with S_OK and a true answer; once one does not, or an input failed,

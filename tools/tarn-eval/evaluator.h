@@ -6,7 +6,9 @@
 #include "utility/platform/wintypes.h"
 
 #include <iosfwd>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn::eval {
 
@@ -24,6 +26,8 @@ public:
     virtual ~Evaluator() = default;
     // Evaluates one rule document. Never throws: every failure is in the HRESULT.
     virtual Evaluation Evaluate(std::u16string_view document) noexcept = 0;
+    // What the last evaluation could not do where it ran (offline: engines not created).
+    virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
 struct Options;

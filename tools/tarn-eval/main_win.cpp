@@ -41,6 +41,10 @@ private:
 class ComEvaluatorSource final : public tarn::eval::EvaluatorSource {
 public:
     tarn::eval::Evaluator* Open(const tarn::eval::Options& options, std::ostream& err) override {
+        if (!options.image.empty()) {
+            err << "tarn-eval: --image: offline images are evaluated by the Linux build\n";
+            return nullptr;
+        }
         const HRESULT hr = options.dll.empty()
                                ? tarn::eval::ComEvaluator::CreateRegistered(evaluator_)
                                : tarn::eval::ComEvaluator::CreateFromDll(options.dll, evaluator_);

@@ -1,5 +1,6 @@
-// tarn-eval's command line: `tarn-eval [--help] [--trace] [--dll PATH] [--] FILE...`, where FILE
-// "-" is standard input. Arguments arrive as UTF-8 on every platform.
+// tarn-eval's command line: `tarn-eval [--help] [--trace] [--format tsv|jsonl] [--dll PATH]
+// [--image DIR [--bits 32|64] [--user NAME]] [--] FILE...`, where FILE "-" is standard input.
+// Arguments arrive as UTF-8 on every platform.
 #pragma once
 
 #include <span>
@@ -10,10 +11,16 @@ namespace tarn::eval {
 
 inline constexpr const char* kStandardInput = "-";
 
+enum class OutputFormat { Tsv, Jsonl };
+
 struct Options {
     bool help = false;
-    bool trace = false;                 // --trace: each evaluation's log records on standard error
+    bool trace = false; // --trace: each evaluation's log records on standard error
+    OutputFormat format = OutputFormat::Tsv;
     std::string dll;                    // --dll: the provider DLL to load by path, when given
+    std::string image;                  // --image: the offline Windows image, when given
+    int bits = 0;                       // --bits: the component's width on the image (0: its OS's)
+    std::string user;                   // --user: the profile the evaluating thread impersonates
     std::vector<std::string> documents; // in the order given
     std::string error;                  // the usage error, when not empty
 };

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarn::eval {
 
@@ -22,6 +23,12 @@ const char* ResultWord(VARIANT_BOOL result) noexcept;
 
 // "<path>\t0x<HRESULT, 8 upper-case hex digits>\t<word>\n"
 std::string FormatLine(std::string_view path, const Evaluation& evaluation);
+
+// One JSON object and a line end: {"path","hresult","result"}, "records" when `records` is given,
+// "notes" when there are any.
+std::string FormatJsonLine(std::string_view path, const Evaluation& evaluation,
+                           const std::vector<std::string>* records,
+                           const std::vector<std::string>& notes);
 
 // A document holds when its result is TRUE; an input or usage error outweighs everything.
 class ExitTally {

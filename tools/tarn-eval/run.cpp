@@ -7,8 +7,8 @@
 #include "trace.h"
 
 #include <optional>
-
 #include <ostream>
+#include <vector>
 
 namespace tarn::eval {
 
@@ -20,8 +20,28 @@ void ReportInputError(std::ostream& err, const std::string& path, const std::str
 
 // Evaluates one document and prints its line (and with a trace its log records); false when
 // it could not be read.
+// The document's line (or JSON object), and its trace on standard error for lines.
+void Report(const std::string& path, const Evaluation& evaluation, OutputFormat format,
+            Evaluator& evaluator, const Streams& streams, const TraceSession* trace) {
+    const std::vector<std::string> notes = evaluator.TakeNotes();
+    if (format == OutputFormat::Jsonl) {
+        const std::vector<std::string> records =
+            trace != nullptr ? trace->Lines(evaluation.hr) : std::vector<std::string>();
+        streams.out << FormatJsonLine(path, evaluation, trace != nullptr ? &records : nullptr,
+                                      notes)
+                    << std::flush;
+        return;
+    }
+    // Flushed line by line, so that what was answered survives a later crash.
+    streams.out << FormatLine(path, evaluation) << std::flush;
+    if (trace != nullptr) {
+        trace->Print(streams.err, evaluation.hr);
+        streams.err << std::flush;
+    }
+}
+
 bool EvaluateOne(const std::string& path, Evaluator& evaluator, const Streams& streams,
-                 ExitTally& tally, TraceSession* trace) {
+                 OutputFormat format, ExitTally& tally, TraceSession* trace) {
     const DocumentBytes bytes = ReadDocument(path, streams.in);
     if (!bytes.ok) {
         ReportInputError(streams.err, path, bytes.error);
@@ -37,12 +57,7 @@ bool EvaluateOne(const std::string& path, Evaluator& evaluator, const Streams& s
     }
     const Evaluation evaluation = evaluator.Evaluate(decoded.text);
     tally.Add(evaluation);
-    // Flushed line by line, so that what was answered survives a later crash.
-    streams.out << FormatLine(path, evaluation) << std::flush;
-    if (trace != nullptr) {
-        trace->Print(streams.err, evaluation.hr);
-        streams.err << std::flush;
-    }
+    Report(path, evaluation, format, evaluator, streams, trace);
     return true;
 }
 
@@ -52,8 +67,8 @@ public:
     explicit FixedEvaluatorSource(Evaluator& evaluator) noexcept : evaluator_(evaluator) {}
 
     Evaluator* Open(const Options& options, std::ostream& err) override {
-        if (!options.dll.empty()) {
-            err << "tarn-eval: --dll: this build evaluates with the provider linked into it\n";
+        if (!options.dll.empty() || !options.image.empty()) {
+            err << "tarn-eval: --dll and --image: this evaluator is fixed\n";
             return nullptr;
         }
         return &evaluator_;
@@ -87,7 +102,8 @@ int RunTool(std::span<const std::string> args, EvaluatorSource& source, const St
     }
     ExitTally tally;
     for (const std::string& path : options.documents) {
-        if (!EvaluateOne(path, *evaluator, streams, tally, trace ? &*trace : nullptr)) {
+        if (!EvaluateOne(path, *evaluator, streams, options.format, tally,
+                         trace ? &*trace : nullptr)) {
             tally.InputFailed();
         }
     }

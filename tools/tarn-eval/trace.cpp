@@ -44,22 +44,30 @@ void TraceSession::Mark() {
     start_ = logreader::ReadFileBytes(logFile_).size();
 }
 
-void TraceSession::Print(std::ostream& err, std::int32_t hr) const {
+std::vector<std::string> TraceSession::Lines(std::int32_t hr) const {
     const std::string text = logreader::ReadFileBytes(logFile_);
     // A log that rotated meanwhile starts again from its beginning.
     const std::string_view added =
         start_ <= text.size() ? std::string_view(text).substr(start_) : std::string_view(text);
     const std::uint32_t self = logplatform::CurrentProcessId();
+    std::vector<std::string> lines;
     for (const logreader::LogRecord& record : logreader::ParseLogRecords(added)) {
         if (record.pid == self) {
-            err << Utf16ToUtf8(SeverityWord(record.severity)) << ' ' << record.source << ": "
-                << Indented(record.message) << '\n';
+            lines.push_back(Utf16ToUtf8(SeverityWord(record.severity)) + ' ' + record.source +
+                            ": " + Indented(record.message));
         }
     }
     if (hr < 0) {
         const auto code = static_cast<std::uint32_t>(hr);
-        err << Utf16ToUtf8(FormatString(16, u"0x%08X", code)) << ": "
-            << Utf16ToUtf8(GetErrorText(code, 0, kLanguageEnglishUs)) << '\n';
+        lines.push_back(Utf16ToUtf8(FormatString(16, u"0x%08X", code)) + ": " +
+                        Utf16ToUtf8(GetErrorText(code, 0, kLanguageEnglishUs)));
+    }
+    return lines;
+}
+
+void TraceSession::Print(std::ostream& err, std::int32_t hr) const {
+    for (const std::string& line : Lines(hr)) {
+        err << line << '\n';
     }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace tarn::eval {
 
@@ -20,6 +21,8 @@ public:
     // indented): "<severity word> <source>: <message>"; then, for a failure, the text of its
     // HRESULT: "0x80004005: <text>".
     void Print(std::ostream& err, std::int32_t hr) const;
+    // The same lines, without their line ends.
+    std::vector<std::string> Lines(std::int32_t hr) const;
 
 private:
     std::string logFile_;

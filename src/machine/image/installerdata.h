@@ -13,8 +13,7 @@ namespace tarn::image {
 
 // An installer over `registry` and `files` (for shortcut files and component key paths), for a
 // process running as the user `userSid`. Both must outlive it.
-std::unique_ptr<InstallerLibrary> OpenImageInstaller(const ImageRegistry& registry,
-                                                     const ImageFiles& files,
-                                                     std::u16string userSid);
+std::unique_ptr<InstallerLibrary>
+OpenImageInstaller(const ImageRegistry& registry, const ImageFiles& files, std::u16string userSid);
 
 } // namespace tarn::image

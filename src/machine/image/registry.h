@@ -47,7 +47,7 @@ inline constexpr char16_t kLocalSystemSid[] = u"S-1-5-18";
 // One user profile of the image.
 struct ImageUser {
     std::u16string sid;
-    std::u16string name; // the profile folder's name
+    std::u16string name;        // the profile folder's name
     std::u16string profilePath; // as ProfileImagePath gives it, expanded ("C:\\users\\name")
 };
 
@@ -77,16 +77,15 @@ public:
     bool MachineKeyExists(std::u16string_view path, RegistryView view) const;
     std::optional<RegistryValue> MachineValue(std::u16string_view path, std::u16string_view name,
                                               RegistryView view) const;
-    std::vector<std::u16string> MachineSubkeys(std::u16string_view path,
-                                               RegistryView view) const;
+    std::vector<std::u16string> MachineSubkeys(std::u16string_view path, RegistryView view) const;
     std::vector<std::pair<std::u16string, RegistryValue>> MachineValues(std::u16string_view path,
                                                                         RegistryView view) const;
 
     // HKEY_USERS\\`sid`\\`path`; nothing when the image has no hive for that user.
     std::optional<RegistryValue> UserValue(std::u16string_view sid, std::u16string_view path,
                                            std::u16string_view name) const;
-    std::vector<std::pair<std::u16string, RegistryValue>> UserValues(std::u16string_view sid,
-                                                                     std::u16string_view path) const;
+    std::vector<std::pair<std::u16string, RegistryValue>>
+    UserValues(std::u16string_view sid, std::u16string_view path) const;
     // The profiles with a hive, the local system account's included.
     const std::vector<ImageUser>& Users() const noexcept;
 
