@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace tarn::image::testing {
 
@@ -104,7 +105,48 @@ std::vector<std::uint8_t> EmptyHiveBytes() {
     return bytes;
 }
 
-bool WriteHive(const RegFile& reg, const std::filesystem::path& file, std::string& error) {
+namespace {
+
+// `path` below `below`, as the hive stores it; nothing when it lies outside.
+std::optional<std::u16string> HivePath(std::u16string_view path, std::u16string_view below,
+                                       std::u16string_view controlSet) {
+    if (below.empty()) {
+        return std::u16string(path);
+    }
+    if (path.size() <= below.size() || path[below.size()] != u'\\' ||
+        !EqualsAsciiNoCase(path.substr(0, below.size()), below)) {
+        return std::nullopt;
+    }
+    std::u16string inside(path.substr(below.size() + 1));
+    constexpr std::u16string_view kCurrent = u"CurrentControlSet";
+    if (!controlSet.empty() && inside.size() >= kCurrent.size() &&
+        EqualsAsciiNoCase(std::u16string_view(inside).substr(0, kCurrent.size()), kCurrent) &&
+        (inside.size() == kCurrent.size() || inside[kCurrent.size()] == u'\\')) {
+        if (controlSet == u"-") {
+            return std::nullopt; // a link to a control set the file holds: Windows stores none
+        }
+        inside.replace(0, kCurrent.size(), controlSet);
+    }
+    return inside;
+}
+
+} // namespace
+
+bool WriteHive(const RegFile& reg, const std::filesystem::path& file, std::string& error,
+               std::u16string_view below) {
+    std::u16string controlSet;
+    if (EqualsAsciiNoCase(below, u"System")) {
+        const RegistryValue* current = reg.Value(u"System\\Select", u"Current");
+        std::uint32_t number = 1;
+        if (current != nullptr && current->type == 4 && current->bytes.size() >= 4) {
+            number = current->bytes[0] | current->bytes[1] << 8;
+        }
+        std::u16string digits = Utf8ToUtf16(std::to_string(number));
+        controlSet = u"ControlSet" + std::u16string(3 - std::min<std::size_t>(digits.size(), 3), u'0') + digits;
+        if (reg.HasKey(u"System\\" + controlSet)) {
+            controlSet = u"-";
+        }
+    }
     {
         const std::vector<std::uint8_t> empty = EmptyHiveBytes();
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
@@ -121,8 +163,12 @@ bool WriteHive(const RegFile& reg, const std::filesystem::path& file, std::strin
         return false;
     }
     for (const std::u16string& path : reg.KeyPaths()) {
+        const std::optional<std::u16string> inHive = HivePath(path, below, controlSet);
+        if (!inHive) {
+            continue;
+        }
         hive_node_h node = hivex_root(hive.get());
-        std::u16string_view rest = path;
+        std::u16string_view rest = *inHive;
         while (!rest.empty()) {
             const std::size_t end = std::min(rest.find(u'\\'), rest.size());
             const std::string name = Utf16ToUtf8(rest.substr(0, end));
