@@ -21,7 +21,8 @@ constexpr char kSystemReg[] = R"(WINE REGISTRY Version 2
 "Multi"=str(7):"a\0b\0"
 "Count"=dword:0000002a
 "Blob"=hex:01,02,\
-  ff,10
+  ff,\
+  10
 "Typed"=hex(7):61,00,00,00,\
   00,00
 "Broken"=dword:

@@ -167,8 +167,8 @@ std::vector<std::u16string> Lines(std::string_view text) {
         while (!line.empty() && (line.back() == u'\r' || line.back() == u' ')) {
             line.pop_back();
         }
-        const bool continues =
-            !line.empty() && line.back() == u'\\' && line.find(u"=hex") != line.npos;
+        const bool continues = !line.empty() && line.back() == u'\\' &&
+                               (continued || line.find(u"=hex") != line.npos);
         if (continues) {
             line.pop_back();
         }
@@ -187,12 +187,22 @@ std::vector<std::u16string> Lines(std::string_view text) {
 RegFile RegFile::Parse(std::string_view text) {
     RegFile file;
     std::map<std::u16string, RegistryValue>* key = nullptr;
+    Names* names = nullptr;
     for (const std::u16string& line : Lines(text)) {
         std::size_t at = 0;
         if (line.starts_with(u"[")) {
             at = 1;
             const std::optional<std::u16string> path = Unescape(line, at, u']');
-            key = path ? &file.keys_[Folded(*path)] : nullptr;
+            key = nullptr;
+            names = nullptr;
+            if (path) {
+                const std::u16string folded = Folded(*path);
+                key = &file.keys_[folded];
+                names = &file.names_[folded];
+                if (names->path.empty()) {
+                    names->path = *path;
+                }
+            }
             continue;
         }
         if (key == nullptr || (!line.starts_with(u"\"") && !line.starts_with(u"@="))) {
@@ -209,7 +219,9 @@ RegFile RegFile::Parse(std::string_view text) {
             continue;
         }
         if (std::optional<RegistryValue> value = Data(std::u16string_view(line).substr(at + 1))) {
-            (*key)[Folded(*name)] = std::move(*value);
+            const std::u16string folded = Folded(*name);
+            (*key)[folded] = std::move(*value);
+            names->values.emplace(folded, *name);
         }
     }
     return file;
@@ -227,6 +239,57 @@ const RegistryValue* RegFile::Value(std::u16string_view path, std::u16string_vie
     }
     const auto found = key->find(Folded(name));
     return found != key->end() ? &found->second : nullptr;
+}
+
+bool RegFile::HasKey(std::u16string_view path) const {
+    const std::u16string folded = Folded(path);
+    if (folded.empty() || keys_.contains(folded)) {
+        return true;
+    }
+    const std::u16string below = folded + u'\\';
+    const auto next = keys_.lower_bound(below);
+    return next != keys_.end() && next->first.starts_with(below);
+}
+
+std::vector<std::u16string> RegFile::Subkeys(std::u16string_view path) const {
+    std::u16string prefix = Folded(path);
+    if (!prefix.empty()) {
+        prefix += u'\\';
+    }
+    std::vector<std::u16string> children;
+    std::vector<std::u16string> seen; // lower-case, for the few names met twice
+    auto at = keys_.lower_bound(prefix);
+    while (at != keys_.end() && at->first.starts_with(prefix)) {
+        const std::size_t end = std::min(at->first.find(u'\\', prefix.size()), at->first.size());
+        const std::u16string child = at->first.substr(prefix.size(), end - prefix.size());
+        if (!child.empty() && std::find(seen.begin(), seen.end(), child) == seen.end()) {
+            seen.push_back(child);
+            children.push_back(names_.at(at->first).path.substr(prefix.size(), child.size()));
+        }
+        // Past this child's own subtree ("child\\..." sorts before "child]").
+        at = end < at->first.size() ? keys_.lower_bound(prefix + child + u']') : std::next(at);
+    }
+    return children;
+}
+
+std::vector<std::u16string> RegFile::ValueNames(std::u16string_view path) const {
+    std::vector<std::u16string> result;
+    const auto found = names_.find(Folded(path));
+    if (found != names_.end()) {
+        for (const auto& [folded, name] : found->second.values) {
+            result.push_back(name);
+        }
+    }
+    return result;
+}
+
+std::vector<std::u16string> RegFile::KeyPaths() const {
+    std::vector<std::u16string> result;
+    result.reserve(names_.size());
+    for (const auto& [folded, names] : names_) {
+        result.push_back(names.path);
+    }
+    return result;
 }
 
 } // namespace tarn::image

@@ -28,9 +28,28 @@ public:
     const RegistryValue* Value(std::u16string_view path, std::u16string_view name) const;
     std::size_t KeyCount() const noexcept { return keys_.size(); }
 
+    // Whether the key exists: written in the file, or above a key that is (Wine writes only the
+    // keys with values or without subkeys, and creates the keys above them when it loads).
+    bool HasKey(std::u16string_view path) const;
+    // The names of the key's direct subkeys as first written (sorted without case); empty when
+    // there are none.
+    std::vector<std::u16string> Subkeys(std::u16string_view path) const;
+    // The names of the key's values as first written, in the order Wine enumerates them (sorted
+    // without case, the order of the file).
+    std::vector<std::u16string> ValueNames(std::u16string_view path) const;
+    // The paths of the keys written in the file as first written, sorted without case.
+    std::vector<std::u16string> KeyPaths() const;
+
 private:
     // By lower-case path; values by lower-case name ("" for the default value).
     std::map<std::u16string, std::map<std::u16string, RegistryValue>> keys_;
+    // By lower-case path: the path as first written, and its value names as first written (by
+    // lower-case name).
+    struct Names {
+        std::u16string path;
+        std::map<std::u16string, std::u16string> values;
+    };
+    std::map<std::u16string, Names> names_;
 };
 
 } // namespace tarn::image

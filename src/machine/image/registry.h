@@ -25,9 +25,10 @@ public:
                                                std::u16string_view name) const = 0;
     // The names of the key's subkeys as stored (any order); empty when the key is absent.
     virtual std::vector<std::u16string> Subkeys(std::u16string_view path) const = 0;
-    // The key's values with their names, in stored order; empty when the key is absent.
-    virtual std::vector<std::pair<std::u16string, RegistryValue>>
-    Values(std::u16string_view path) const = 0;
+    // The names of the key's values as stored, in the order the registry enumerates them (a
+    // hive file's value list; a Wine file's order, sorted without case); empty when the key is
+    // absent.
+    virtual std::vector<std::u16string> ValueNames(std::u16string_view) const { return {}; }
 };
 
 // A hive file in the registry's own format; null, with `error` set, when it cannot be read.
@@ -77,15 +78,17 @@ public:
     bool MachineKeyExists(std::u16string_view path, RegistryView view) const;
     std::optional<RegistryValue> MachineValue(std::u16string_view path, std::u16string_view name,
                                               RegistryView view) const;
-    std::vector<std::u16string> MachineSubkeys(std::u16string_view path, RegistryView view) const;
-    std::vector<std::pair<std::u16string, RegistryValue>> MachineValues(std::u16string_view path,
-                                                                        RegistryView view) const;
+    std::vector<std::u16string> MachineSubkeys(std::u16string_view path,
+                                               RegistryView view) const;
+    std::vector<std::u16string> MachineValueNames(std::u16string_view path,
+                                                  RegistryView view) const;
 
     // HKEY_USERS\\`sid`\\`path`; nothing when the image has no hive for that user.
     std::optional<RegistryValue> UserValue(std::u16string_view sid, std::u16string_view path,
                                            std::u16string_view name) const;
-    std::vector<std::pair<std::u16string, RegistryValue>>
-    UserValues(std::u16string_view sid, std::u16string_view path) const;
+    bool UserKeyExists(std::u16string_view sid, std::u16string_view path) const;
+    std::vector<std::u16string> UserValueNames(std::u16string_view sid,
+                                               std::u16string_view path) const;
     // The profiles with a hive, the local system account's included.
     const std::vector<ImageUser>& Users() const noexcept;
 
