@@ -3,6 +3,8 @@
 # its own (build/demo-prefix), registers the component there with regsvr32, evaluates the
 # example rule documents of examples/rules through COM on that Windows machine, tells in plain
 # words which rules hold, which do not and which failed, and unregisters the component again.
+# Then it evaluates the same documents offline, with the Linux tarn-eval reading the prefix's
+# files and registry (--image), and shows that the answers are the same.
 #
 #   demo.sh           the x86_64 build, under the host's Wine
 #   demo.sh --i686    the i686 build (the agent's 32-bit process), under the WOW64 Wine of
@@ -13,11 +15,11 @@ readonly ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 readonly BUILD=$ROOT/build
 readonly EXAMPLES=$ROOT/examples/rules
 if [[ ${1:-} == --i686 ]]; then
-    readonly PRESET=win32 WIDTH=i686 PREFIX=$BUILD/demo-prefix-wow64
+    readonly PRESET=win32 WIDTH=i686 BITS=32 PREFIX=$BUILD/demo-prefix-wow64
     readonly TEMPLATE=$BUILD/wine-template-wow64 PREFIX_OPTIONS=(--wow64)
     readonly WINE=$ROOT/scripts/wow64-wine.sh
 elif (($# == 0)); then
-    readonly PRESET=win64 WIDTH=x86_64 PREFIX=$BUILD/demo-prefix
+    readonly PRESET=win64 WIDTH=x86_64 BITS=64 PREFIX=$BUILD/demo-prefix
     readonly TEMPLATE=$BUILD/wine-template PREFIX_OPTIONS=()
     readonly WINE=wine
 else
@@ -92,6 +94,35 @@ evaluate_examples() {
     done
 }
 
+# The Linux tarn-eval, optimised, without the test trees.
+build_native_tool() {
+    local log=$BUILD/logs/demo-native-build.log
+    echo "==> building the Linux tarn-eval (offline images)"
+    if ! { cmake --preset bench && cmake --build "$BUILD/bench" --target tarn-eval -j 2; } \
+        >"$log" 2>&1; then
+        tail -n 60 "$log"
+        echo "demo: the Linux build failed (whole log: $log)" >&2
+        exit 1
+    fi
+}
+
+# The examples once more, offline against the stopped prefix, compared line by line with the
+# answers given through COM.
+evaluate_offline() {
+    local online=$1 offline=$2 bits=$3
+    local documents=()
+    mapfile -t documents < <(cd "$EXAMPLES" && ls -- *.xml)
+    (cd "$EXAMPLES" && "$BUILD/bench/tools/tarn-eval/tarn-eval" --image "$PREFIX" --bits "$bits" \
+        "${documents[@]}") >"$offline" || (($? <= 1)) || exit 1
+    if diff -u --label "through COM under Wine" --label "offline (tarn-eval --image)" \
+        "$online" "$offline"; then
+        echo "offline: the same answer for each of the ${#documents[@]} examples"
+    else
+        echo "demo: offline answers differ from those through COM" >&2
+        exit 1
+    fi
+}
+
 main() {
     cd "$ROOT"
     bash scripts/setup.sh
@@ -109,6 +140,10 @@ main() {
     python3 scripts/demo_summary.py examples/rules "$output" "$traces"
     echo
     unregister_provider
+    build_native_tool
+    echo "==> stopping the prefix, so that its registry is on disk, and evaluating offline"
+    bash scripts/wine-prefix.sh "${PREFIX_OPTIONS[@]}" stop "$PREFIX"
+    evaluate_offline "$output" "$BUILD/demo-results-offline.tsv" "$BITS"
 }
 
 main "$@"

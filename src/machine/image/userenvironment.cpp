@@ -60,11 +60,19 @@ public:
         SetFromMachine(u"COMPUTERNAME", kComputerName, u"ComputerName", false);
     }
 
-    // Values of a key in stored order, REG_EXPAND_SZ expanded with what is set so far.
-    void SetAll(const std::vector<std::pair<std::u16string, RegistryValue>>& values) {
-        for (const auto& [name, value] : values) {
-            if (const std::optional<std::u16string> text = ValueText(value)) {
-                if (value.type == kExpandString) {
+    // The values of a machine key (`sid` empty) or a user's key, in the registry's order,
+    // REG_EXPAND_SZ expanded with what is set so far.
+    void SetAll(std::u16string_view sid, std::u16string_view key) {
+        const std::vector<std::u16string> names =
+            sid.empty() ? registry_.MachineValueNames(key, RegistryView::Native)
+                        : registry_.UserValueNames(sid, key);
+        for (const std::u16string& name : names) {
+            const std::optional<RegistryValue> value =
+                sid.empty() ? registry_.MachineValue(key, name, RegistryView::Native)
+                            : registry_.UserValue(sid, key, name);
+            if (const std::optional<std::u16string> text =
+                    value ? ValueText(*value) : std::nullopt) {
+                if (value->type == kExpandString) {
                     Set(name, *text);
                 } else if (!text->empty()) {
                     variables_.insert_or_assign(name, *text);
@@ -103,11 +111,11 @@ Environment BuildEnvironment(const ImageRegistry& registry, const ImageUser& use
                              bool component64) {
     Builder builder(registry, os64, component64);
     builder.MachineFolders();
-    builder.SetAll(registry.MachineValues(kSessionEnvironment, RegistryView::Native));
+    builder.SetAll(u"", kSessionEnvironment);
     builder.Processor();
     builder.Profile(user);
-    builder.SetAll(registry.UserValues(user.sid, u"Environment"));
-    builder.SetAll(registry.UserValues(user.sid, u"Volatile Environment"));
+    builder.SetAll(user.sid, u"Environment");
+    builder.SetAll(user.sid, u"Volatile Environment");
     return builder.Take();
 }
 
