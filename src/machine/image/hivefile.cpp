@@ -23,7 +23,10 @@ struct FreeText {
 using HivexText = std::unique_ptr<char, FreeText>;
 
 struct FreeArray {
-    template <typename T> void operator()(T* array) const noexcept { std::free(array); }
+    template <typename T>
+    void operator()(T* array) const noexcept {
+        std::free(array);
+    }
 };
 
 struct CloseHive {
@@ -59,7 +62,8 @@ public:
         if (node == 0) {
             return std::nullopt;
         }
-        const hive_value_h value = hivex_node_get_value(hive_.get(), node, Utf16ToUtf8(name).c_str());
+        const hive_value_h value =
+            hivex_node_get_value(hive_.get(), node, Utf16ToUtf8(name).c_str());
         if (value == 0) {
             return std::nullopt;
         }
@@ -103,8 +107,7 @@ public:
         if (node == 0) {
             return names;
         }
-        const std::unique_ptr<hive_value_h, FreeArray> values(
-            hivex_node_values(hive_.get(), node));
+        const std::unique_ptr<hive_value_h, FreeArray> values(hivex_node_values(hive_.get(), node));
         for (const hive_value_h* value = values.get(); value != nullptr && *value != 0; ++value) {
             if (const HivexText name{hivex_value_key(hive_.get(), *value)}) {
                 names.push_back(Utf8ToUtf16(name.get()));

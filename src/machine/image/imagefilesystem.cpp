@@ -39,12 +39,6 @@ std::u16string Folded(std::u16string_view text) {
     return folded;
 }
 
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char16_t x, char16_t y) { return FoldCase(x) == FoldCase(y); });
-}
-
 // Characters that no Windows file name holds.
 bool IsValidName(std::u16string_view name) {
     return name.find_first_of(u"<>:\"|?*") == std::u16string_view::npos &&
@@ -63,18 +57,6 @@ bool IsDirectory(const fs::path& path) {
 
 fs::path HostName(std::u16string_view name) {
     return fs::path(Utf16ToUtf8(name));
-}
-
-// The entry of `folder` whose name equals `name` without case; nothing when there is none.
-std::optional<fs::path> FindNoCase(const fs::path& folder, std::u16string_view name) {
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const fs::path entry = it->path();
-        if (EqualsNoCase(Utf8ToUtf16(entry.filename().string()), name)) {
-            return entry;
-        }
-    }
-    return std::nullopt;
 }
 
 // Drops what Windows drops from the end of a name: dots and blanks.
@@ -213,6 +195,27 @@ void ImageFileSystem::MapDrive(char16_t letter, fs::path folder, UINT type) {
     }
 }
 
+std::optional<fs::path> ImageFileSystem::FindNoCase(const fs::path& folder,
+                                                    std::u16string_view name) const {
+    const std::lock_guard lock(mutex_);
+    auto listing = listings_.find(folder);
+    if (listing == listings_.end()) {
+        std::map<std::u16string, std::string> names;
+        std::error_code error;
+        for (fs::directory_iterator it(folder, error), end; !error && it != end;
+             it.increment(error)) {
+            const std::string entry = it->path().filename().string();
+            names.emplace(Folded(Utf8ToUtf16(entry)), entry);
+        }
+        listing = listings_.emplace(folder, std::move(names)).first;
+    }
+    const auto found = listing->second.find(Folded(name));
+    if (found == listing->second.end()) {
+        return std::nullopt;
+    }
+    return folder / found->second;
+}
+
 std::optional<fs::path> ImageFileSystem::Locate(const WindowsPath& path) const {
     const Drive& drive = drives_[path.drive - u'A'];
     if (drive.folder.empty() || !std::all_of(path.names.begin(), path.names.end(), IsValidName)) {
@@ -225,24 +228,34 @@ std::optional<fs::path> ImageFileSystem::Locate(const WindowsPath& path) const {
     if (Exists(direct)) {
         return direct;
     }
+    // Names of another case: each found in its folder's listing, the whole checked once.
     fs::path found = drive.folder;
     for (const std::u16string& name : path.names) {
-        fs::path next = found / HostName(name);
-        if (!Exists(next)) {
-            std::optional<fs::path> other = FindNoCase(found, name);
-            if (!other || !Exists(*other)) {
-                return std::nullopt;
-            }
-            next = std::move(*other);
+        std::optional<fs::path> next = FindNoCase(found, name);
+        if (!next) {
+            return std::nullopt;
         }
-        found = std::move(next);
+        found = std::move(*next);
+    }
+    if (!Exists(found)) {
+        return std::nullopt;
     }
     return found;
 }
 
 std::optional<fs::path> ImageFileSystem::Resolve(std::u16string_view windowsPath) const {
+    {
+        const std::lock_guard lock(mutex_);
+        if (windowsPath == lastPath_) {
+            return lastFound_;
+        }
+    }
     const std::optional<WindowsPath> parsed = ParseWindowsPath(windowsPath);
-    return parsed ? Locate(*parsed) : std::nullopt;
+    std::optional<fs::path> found = parsed ? Locate(*parsed) : std::nullopt;
+    const std::lock_guard lock(mutex_);
+    lastPath_ = windowsPath;
+    lastFound_ = found;
+    return found;
 }
 
 std::optional<std::vector<std::uint8_t>> ImageFileSystem::Read(std::u16string_view windowsPath,

@@ -7,6 +7,8 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,11 +50,22 @@ public:
 
 private:
     std::optional<std::filesystem::path> Locate(const WindowsPath& path) const;
+    // The entry of a host folder whose name equals `name` without case, from the folder's
+    // listing read once: an image does not change while it is evaluated.
+    std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
+                                                    std::u16string_view name) const;
     struct Drive {
         std::filesystem::path folder;
         UINT type = kNoRootDirectory;
     };
     std::array<Drive, 26> drives_;
+
+    mutable std::mutex mutex_; // guards what follows
+    // Host folder -> folded entry name -> the entry's host name.
+    mutable std::map<std::filesystem::path, std::map<std::u16string, std::string>> listings_;
+    // The last Windows path resolved and its answer: a rule asks about one file several times.
+    mutable std::u16string lastPath_;
+    mutable std::optional<std::filesystem::path> lastFound_;
 };
 
 } // namespace tarn::image

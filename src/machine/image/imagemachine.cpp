@@ -1,7 +1,7 @@
 #include "machine/image/imagemachine.h"
 
+#include "machine/image/filebytes.h"
 #include "machine/image/installerdata.h"
-#include "machine/image/mappedfile.h"
 #include "machine/image/osversion.h"
 #include "machine/image/peversion.h"
 #include "machine/image/shellfolders.h"
@@ -230,8 +230,8 @@ std::optional<std::vector<std::uint8_t>> ImageMachine::VersionResourceOf(std::u1
     const std::optional<fs::path> file = files_.Resolve(path);
     std::optional<std::vector<std::uint8_t>> resource;
     if (file) {
-        const MappedFile mapped(*file);
-        resource = VersionResource(mapped.Bytes());
+        const FileBytes bytes(*file);
+        resource = VersionResource(bytes.Bytes());
     }
     const std::lock_guard lock(mutex_);
     versionPath_ = path;

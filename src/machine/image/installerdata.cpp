@@ -118,14 +118,14 @@ void CopyCode(std::u16string_view text, GuidBuffer* buffer) {
 
 // The properties msi reads from InstallProperties (two renamed) and from the product key.
 constexpr std::u16string_view kInstallProperties[] = {
-    u"HelpLink",       u"HelpTelephone", u"InstallDate",   u"InstalledProductName",
-    u"InstallLocation", u"InstallSource", u"LocalPackage",  u"Publisher",
-    u"URLInfoAbout",   u"URLUpdateInfo", u"VersionMinor",  u"VersionMajor",
-    u"VersionString",  u"ProductID",     u"RegCompany",    u"RegOwner",
+    u"HelpLink",        u"HelpTelephone", u"InstallDate",  u"InstalledProductName",
+    u"InstallLocation", u"InstallSource", u"LocalPackage", u"Publisher",
+    u"URLInfoAbout",    u"URLUpdateInfo", u"VersionMinor", u"VersionMajor",
+    u"VersionString",   u"ProductID",     u"RegCompany",   u"RegOwner",
 };
 constexpr std::u16string_view kProductProperties[] = {
-    u"InstanceType", u"Transforms",  u"Language",    u"ProductName",      u"AssignmentType",
-    u"PackageCode",  u"Version",     u"ProductIcon", u"PackageName",      u"AuthorizedLUAApp",
+    u"InstanceType", u"Transforms", u"Language",    u"ProductName", u"AssignmentType",
+    u"PackageCode",  u"Version",    u"ProductIcon", u"PackageName", u"AuthorizedLUAApp",
 };
 
 bool Listed(std::u16string_view property, std::span<const std::u16string_view> names) {
@@ -158,8 +158,8 @@ public:
         // Managed, then unmanaged per-user, then per-machine (MSIREG_OpenProductKey).
         std::optional<Key> productKey;
         bool machine = false;
-        if (Key managed{false, std::u16string(kManaged) + userSid_ +
-                                   u"\\Installer\\Products\\" + *squashed};
+        if (Key managed{false, std::u16string(kManaged) + userSid_ + u"\\Installer\\Products\\" +
+                                   *squashed};
             Exists(managed)) {
             productKey = managed;
         } else if (Key user{true, u"Software\\Microsoft\\Installer\\Products\\" + *squashed};
@@ -262,9 +262,9 @@ public:
         if (shortcutPath == nullptr) {
             return kErrorFunctionFailed;
         }
-        const std::optional<std::vector<std::uint8_t>> bytes = files_.Read(shortcutPath, kShortcutLimit);
-        const std::optional<ShortcutTarget> target =
-            bytes ? ReadShortcut(*bytes) : std::nullopt;
+        const std::optional<std::vector<std::uint8_t>> bytes =
+            files_.Read(shortcutPath, kShortcutLimit);
+        const std::optional<ShortcutTarget> target = bytes ? ReadShortcut(*bytes) : std::nullopt;
         // A link that does not load or has no Darwin block: no descriptor to decompose.
         if (!target || !target->advertised) {
             return kErrorFunctionFailed;
@@ -297,9 +297,10 @@ public:
             const Key machineProperties{false, products + kLocalSystemSid + u"\\Products\\" +
                                                    *squashedProduct + u"\\InstallProperties"};
             const Key userProduct{false, products + userSid_ + u"\\Products\\" + *squashedProduct};
-            const std::optional<Key> installed = Exists(machineProperties) ? std::optional(machineProperties)
-                                                 : Exists(userProduct)     ? std::optional(userProduct)
-                                                                           : std::nullopt;
+            const std::optional<Key> installed = Exists(machineProperties)
+                                                     ? std::optional(machineProperties)
+                                                 : Exists(userProduct) ? std::optional(userProduct)
+                                                                       : std::nullopt;
             if (installed && Raw(*installed, u"WindowsInstaller") &&
                 ValueNumber(*Raw(*installed, u"WindowsInstaller")) && PathExists(keyPath)) {
                 state = kInstallStateLocal;
@@ -370,8 +371,8 @@ private:
 
     // open_userdata_comp_key for every context: the local system's, then the user's.
     std::optional<Key> ComponentKey(const std::u16string& squashedComponent) const {
-        for (const std::u16string_view sid : {std::u16string_view(kLocalSystemSid),
-                                              std::u16string_view(userSid_)}) {
+        for (const std::u16string_view sid :
+             {std::u16string_view(kLocalSystemSid), std::u16string_view(userSid_)}) {
             Key key{false, std::u16string(kUserData) + std::u16string(sid) + u"\\Components\\" +
                                squashedComponent};
             if (Exists(key)) {
@@ -393,9 +394,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<InstallerLibrary> OpenImageInstaller(const ImageRegistry& registry,
-                                                     const ImageFiles& files,
-                                                     std::u16string userSid) {
+std::unique_ptr<InstallerLibrary>
+OpenImageInstaller(const ImageRegistry& registry, const ImageFiles& files, std::u16string userSid) {
     return std::make_unique<ImageInstaller>(registry, files, std::move(userSid));
 }
 

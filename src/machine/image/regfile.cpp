@@ -167,8 +167,8 @@ std::vector<std::u16string> Lines(std::string_view text) {
         while (!line.empty() && (line.back() == u'\r' || line.back() == u' ')) {
             line.pop_back();
         }
-        const bool continues = !line.empty() && line.back() == u'\\' &&
-                               (continued || line.find(u"=hex") != line.npos);
+        const bool continues =
+            !line.empty() && line.back() == u'\\' && (continued || line.find(u"=hex") != line.npos);
         if (continues) {
             line.pop_back();
         }

@@ -226,7 +226,8 @@ struct ImageRegistry::State {
     const Mount* FindMount(const Path& path) const {
         const Mount* best = nullptr;
         for (const Mount& mount : mounts) {
-            if (StartsWith(path, mount.at) && (best == nullptr || mount.at.size() > best->at.size())) {
+            if (StartsWith(path, mount.at) &&
+                (best == nullptr || mount.at.size() > best->at.size())) {
                 best = &mount;
             }
         }
@@ -265,8 +266,8 @@ struct ImageRegistry::State {
             bool followed = false;
             for (std::size_t length = mount->at.size() + 1; length <= path.size(); ++length) {
                 if (std::optional<Path> target = LinkTarget(*mount, path, length)) {
-                    target->insert(target->end(), path.begin() + static_cast<std::ptrdiff_t>(length),
-                                   path.end());
+                    target->insert(target->end(),
+                                   path.begin() + static_cast<std::ptrdiff_t>(length), path.end());
                     path = std::move(*target);
                     followed = true;
                     break;
@@ -357,11 +358,12 @@ struct ImageRegistry::State {
         }
         const Path rest(path.begin() + 2, path.end());
         if (EqualsAsciiNoCase(rest[0], u"Classes")) {
-            static const std::u16string_view redirected[] = {
-                u"CLSID", u"DirectShow", u"Interface", u"Media Type", u"MediaFoundation"};
-            if (rest.size() >= 2 &&
-                std::any_of(std::begin(redirected), std::end(redirected),
-                            [&](std::u16string_view key) { return EqualsAsciiNoCase(rest[1], key); })) {
+            static const std::u16string_view redirected[] = {u"CLSID", u"DirectShow", u"Interface",
+                                                             u"Media Type", u"MediaFoundation"};
+            if (rest.size() >= 2 && std::any_of(std::begin(redirected), std::end(redirected),
+                                                [&](std::u16string_view key) {
+                                                    return EqualsAsciiNoCase(rest[1], key);
+                                                })) {
                 path.insert(path.begin() + 3, u"Wow6432Node");
             }
             return path;
@@ -392,7 +394,8 @@ ImageRegistry::ImageRegistry(std::unique_ptr<Hive> software, std::unique_ptr<Hiv
     : state_(std::make_unique<State>()) {
     if (system) {
         const std::optional<RegistryValue> current = system->Value(u"Select", u"Current");
-        if (const std::optional<std::uint32_t> number = current ? ValueNumber(*current) : std::nullopt) {
+        if (const std::optional<std::uint32_t> number =
+                current ? ValueNumber(*current) : std::nullopt) {
             std::u16string set = Utf8ToUtf16(std::to_string(*number));
             set.insert(0, 3 - std::min<std::size_t>(set.size(), 3), u'0');
             state_->links.push_back({{u"Machine", u"System", u"CurrentControlSet"},
@@ -437,12 +440,14 @@ std::unique_ptr<ImageRegistry> ImageRegistry::Open(const std::filesystem::path& 
             if (std::unique_ptr<Hive> hive = OpenRegTextFile(*file, ignored)) {
                 // The prefix's user is the profile folder that is not Public (the one the
                 // profile list names when there are several).
-                const std::optional<std::u16string> listed = ProfileImagePath(hklm, kWineUserSid, u"Software\\");
+                const std::optional<std::u16string> listed =
+                    ProfileImagePath(hklm, kWineUserSid, u"Software\\");
                 std::vector<std::u16string> names;
                 if (const auto users = FindPath(root, u"drive_c\\users")) {
                     std::error_code code;
                     for (std::filesystem::directory_iterator entry(*users, code);
-                         !code && entry != std::filesystem::directory_iterator(); entry.increment(code)) {
+                         !code && entry != std::filesystem::directory_iterator();
+                         entry.increment(code)) {
                         std::u16string name = entry->path().filename().u16string();
                         if (entry->is_directory(code) && !EqualsAsciiNoCase(name, u"Public")) {
                             names.push_back(std::move(name));
@@ -450,7 +455,8 @@ std::unique_ptr<ImageRegistry> ImageRegistry::Open(const std::filesystem::path& 
                     }
                 }
                 std::sort(names.begin(), names.end());
-                std::u16string name = names.empty() ? (listed ? LeafName(*listed) : u"") : names.front();
+                std::u16string name =
+                    names.empty() ? (listed ? LeafName(*listed) : u"") : names.front();
                 for (const std::u16string& candidate : names) {
                     if (listed && EqualsAsciiNoCase(candidate, LeafName(*listed))) {
                         name = candidate;
@@ -518,11 +524,13 @@ std::unique_ptr<ImageRegistry> ImageRegistry::Open(const std::filesystem::path& 
 
 void ImageRegistry::AddUser(ImageUser user, std::unique_ptr<Hive> hive) {
     std::shared_ptr<Hive> shared(std::move(hive));
-    const auto sameUser = [&](const std::u16string& sid) { return EqualsAsciiNoCase(sid, user.sid); };
+    const auto sameUser = [&](const std::u16string& sid) {
+        return EqualsAsciiNoCase(sid, user.sid);
+    };
     std::erase_if(state_->mounts, [&](const State::Mount& mount) {
         return mount.at.size() == 2 && EqualsAsciiNoCase(mount.at[0], u"User") &&
-               (sameUser(mount.at[1]) ||
-                (EqualsAsciiNoCase(user.sid, kLocalSystemSid) && EqualsAsciiNoCase(mount.at[1], u".DEFAULT")));
+               (sameUser(mount.at[1]) || (EqualsAsciiNoCase(user.sid, kLocalSystemSid) &&
+                                          EqualsAsciiNoCase(mount.at[1], u".DEFAULT")));
     });
     std::erase_if(state_->users, [&](const ImageUser& existing) { return sameUser(existing.sid); });
     state_->mounts.push_back({{u"User", user.sid}, shared});
@@ -583,6 +591,8 @@ std::vector<std::u16string> ImageRegistry::UserValueNames(std::u16string_view si
     return location ? location->hive->ValueNames(location->path) : std::vector<std::u16string>();
 }
 
-const std::vector<ImageUser>& ImageRegistry::Users() const noexcept { return state_->users; }
+const std::vector<ImageUser>& ImageRegistry::Users() const noexcept {
+    return state_->users;
+}
 
 } // namespace tarn::image

@@ -78,8 +78,7 @@ public:
     bool MachineKeyExists(std::u16string_view path, RegistryView view) const;
     std::optional<RegistryValue> MachineValue(std::u16string_view path, std::u16string_view name,
                                               RegistryView view) const;
-    std::vector<std::u16string> MachineSubkeys(std::u16string_view path,
-                                               RegistryView view) const;
+    std::vector<std::u16string> MachineSubkeys(std::u16string_view path, RegistryView view) const;
     std::vector<std::u16string> MachineValueNames(std::u16string_view path,
                                                   RegistryView view) const;
 

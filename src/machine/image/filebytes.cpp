@@ -1,4 +1,4 @@
-#include "machine/image/mappedfile.h"
+#include "machine/image/filebytes.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -28,28 +28,32 @@ private:
 
 } // namespace
 
-MappedFile::MappedFile(const std::filesystem::path& file) noexcept {
+FileBytes::FileBytes(const std::filesystem::path& file) {
     const Descriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat info = {};
     if (fd.Get() < 0 || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return;
     }
-    open_ = true;
-    if (info.st_size <= 0) {
+    const auto size = static_cast<std::size_t>(info.st_size);
+    if (size <= kReadWhole) {
+        read_.resize(size);
+        open_ = read(fd.Get(), read_.data(), size) == static_cast<ssize_t>(size);
+        data_ = read_.data();
+        size_ = open_ ? size : 0;
         return;
     }
     void* data =
         mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
     if (data == MAP_FAILED) {
-        open_ = false;
         return;
     }
+    open_ = true;
     data_ = static_cast<const std::uint8_t*>(data);
-    size_ = static_cast<std::size_t>(info.st_size);
+    size_ = size;
 }
 
-MappedFile::~MappedFile() {
-    if (data_ != nullptr) {
+FileBytes::~FileBytes() {
+    if (read_.empty() && data_ != nullptr) {
         munmap(const_cast<std::uint8_t*>(data_), size_);
     }
 }

@@ -1,0 +1,32 @@
+// The bytes of a file of the image: read whole when small, mapped read-only when large, so that
+// a reader touches only what it needs of a large (or sparse) file.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace tarn::image {
+
+class FileBytes {
+public:
+    // No bytes and not open when the file cannot be opened, read or mapped (also a directory).
+    explicit FileBytes(const std::filesystem::path& file);
+    ~FileBytes();
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    bool IsOpen() const noexcept { return open_; }
+    std::span<const std::uint8_t> Bytes() const noexcept { return {data_, size_}; }
+
+private:
+    static constexpr std::size_t kReadWhole = 1024 * 1024;
+
+    std::vector<std::uint8_t> read_;
+    bool open_ = false;
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+} // namespace tarn::image
