@@ -13,6 +13,8 @@ readonly PACKAGES=(
     cmake ninja-build g++ clang clang-format git python3
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libpugixml-dev libhivex-dev
+    # the fuzz targets (libFuzzer and the sanitizer runtimes of clang-14)
+    clang-14 libclang-rt-14-dev
     # Windows builds (posix thread model compilers, widl/windmc) and IDL imports
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine64-tools
     # the Windows test machine and the installer packages its tests build

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native tree (AddressSanitizer and
-# UndefinedBehaviorSanitizer), the ThreadSanitizer tree (concurrency tests), Windows x86_64
-# (tests under the host's Wine), Windows i686 (tests under the WOW64 Wine of a Debian root,
-# scripts/wow64-root.sh, made while the trees build) and the benchmarks (built only). All tests
-# run in one ctest run whose summary is the last thing printed. Exit status 0 only when every
-# build and every test passed.
+# UndefinedBehaviorSanitizer), the fuzz targets (seeds replayed, then each fuzzed briefly), the
+# ThreadSanitizer tree (concurrency tests), Windows x86_64 (tests under the host's Wine),
+# Windows i686 (tests under the WOW64 Wine of a Debian root, scripts/wow64-root.sh, made while
+# the trees build) and the benchmarks (built only). All tests run in one ctest run whose
+# summary is the last thing printed. Exit status 0 only when every build and every test passed.
 set -uo pipefail
 
 readonly ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,6 +13,7 @@ readonly JOBS=2
 # preset:binary dir:whether its tests run:target to build (empty: all)
 readonly TREES=(
     native:native:test:
+    fuzz:fuzz:test:fuzzers
     native-tsan:tsan:test:
     win64:win64:test:
     win32:win32:test:
