@@ -54,9 +54,10 @@ protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() / ("tarn-image-machine-" + std::to_string(getpid()));
         fs::remove_all(root_);
-        for (const char* folder : {"drive_c/windows/system32", "drive_c/Program Files/App",
-                                   "drive_c/Program Files (x86)", "drive_c/ProgramData",
-                                   "drive_c/users/tester/AppData/Roaming", "dosdevices"}) {
+        for (const char* folder :
+             {"drive_c/windows/system32/drivers/etc", "drive_c/windows/syswow64",
+              "drive_c/Program Files/App", "drive_c/Program Files (x86)", "drive_c/ProgramData",
+              "drive_c/users/tester/AppData/Roaming", "dosdevices"}) {
             fs::create_directories(root_ / folder);
         }
         fs::create_directory_symlink("../drive_c", root_ / "dosdevices/c:");
@@ -64,6 +65,8 @@ protected:
         std::ofstream(root_ / "system.reg") << kSystemReg;
         std::ofstream(root_ / "user.reg") << kUserReg;
         std::ofstream(root_ / "userdef.reg") << "WINE REGISTRY Version 2\n";
+        std::ofstream(root_ / "drive_c/windows/system32/only64.dll") << "MZ";
+        std::ofstream(root_ / "drive_c/windows/system32/drivers/etc/hosts") << "";
         const std::vector<std::uint8_t> dll =
             test::PeImageWithResource(test::VersionInfoResource(true, 0x00020005, 0x00030001));
         std::ofstream(root_ / "drive_c/Program Files/App/app.dll", std::ios::binary)
@@ -103,6 +106,10 @@ TEST_F(ImageMachineTest, WidthsChooseFoldersAndRegistryViews) {
         EXPECT_EQ(machine->ShellFolderPath(38, nullptr).path, c.programFiles) << c.bits;
         EXPECT_EQ(machine->ExpandForProcess(u"%ProgramFiles%|%PROGRAMW6432%|%Nope%").text,
                   std::u16string(c.programFiles) + u"|C:\\Program Files|%Nope%");
+        // WOW64's file system redirection, and what it leaves shared.
+        EXPECT_EQ(machine->PathExists(u"C:\\Windows\\System32\\only64.dll"), c.bits == 64);
+        EXPECT_TRUE(machine->PathExists(u"C:\\windows\\system32\\drivers\\etc\\hosts"));
+        EXPECT_EQ(machine->PathExists(u"C:\\Windows\\Sysnative\\only64.dll"), c.bits == 32);
         const RegistryValueAnswer value = machine->ReadLocalMachineValue(
             u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", u"ProgramFilesDir");
         EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(value.bytes.data())),

@@ -216,7 +216,43 @@ std::optional<fs::path> ImageFileSystem::FindNoCase(const fs::path& folder,
     return folder / found->second;
 }
 
-std::optional<fs::path> ImageFileSystem::Locate(const WindowsPath& path) const {
+void ImageFileSystem::RedirectSystemFolder(WindowsPath windows) {
+    redirectedWindows_ = std::move(windows);
+}
+
+void ImageFileSystem::Redirect(WindowsPath& path) const {
+    if (!redirectedWindows_ || path.drive != redirectedWindows_->drive) {
+        return;
+    }
+    const std::vector<std::u16string>& windows = redirectedWindows_->names;
+    const std::size_t at = windows.size();
+    if (path.names.size() <= at ||
+        !std::equal(windows.begin(), windows.end(), path.names.begin(),
+                    [](const std::u16string& a, const std::u16string& b) {
+                        return Folded(a) == Folded(b);
+                    })) {
+        return;
+    }
+    std::u16string& system = path.names[at];
+    if (Folded(system) == u"SYSNATIVE") {
+        system = u"System32";
+        return;
+    }
+    if (Folded(system) != u"SYSTEM32") {
+        return;
+    }
+    // The folders that stay shared between both widths.
+    const std::u16string below = path.names.size() > at + 1 ? Folded(path.names[at + 1]) : u"";
+    const std::u16string belowThat = path.names.size() > at + 2 ? Folded(path.names[at + 2]) : u"";
+    if (below == u"CATROOT" || below == u"CATROOT2" || below == u"DRIVERSTORE" ||
+        below == u"LOGFILES" || below == u"SPOOL" || (below == u"DRIVERS" && belowThat == u"ETC")) {
+        return;
+    }
+    system = u"SysWOW64";
+}
+
+std::optional<fs::path> ImageFileSystem::Locate(WindowsPath path) const {
+    Redirect(path);
     const Drive& drive = drives_[path.drive - u'A'];
     if (drive.folder.empty() || !std::all_of(path.names.begin(), path.names.end(), IsValidName)) {
         return std::nullopt;

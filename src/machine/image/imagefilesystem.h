@@ -38,6 +38,10 @@ public:
     // Drive `letter` (any case) is the host folder `folder`, of GetDriveTypeW type `type`.
     void MapDrive(char16_t letter, std::filesystem::path folder, UINT type = kFixed);
 
+    // What WOW64 does for a 32-bit process: names below `windows`\System32 are found in
+    // SysWOW64 (except the folders Windows exempts), and `windows`\Sysnative is System32.
+    void RedirectSystemFolder(WindowsPath windows);
+
     std::optional<std::filesystem::path> Resolve(std::u16string_view windowsPath) const override;
     std::optional<std::vector<std::uint8_t>> Read(std::u16string_view windowsPath,
                                                   std::size_t limit) const override;
@@ -49,7 +53,8 @@ public:
     UINT DriveType(std::u16string_view root) const;
 
 private:
-    std::optional<std::filesystem::path> Locate(const WindowsPath& path) const;
+    std::optional<std::filesystem::path> Locate(WindowsPath path) const;
+    void Redirect(WindowsPath& path) const;
     // The entry of a host folder whose name equals `name` without case, from the folder's
     // listing read once: an image does not change while it is evaluated.
     std::optional<std::filesystem::path> FindNoCase(const std::filesystem::path& folder,
@@ -59,6 +64,7 @@ private:
         UINT type = kNoRootDirectory;
     };
     std::array<Drive, 26> drives_;
+    std::optional<WindowsPath> redirectedWindows_;
 
     mutable std::mutex mutex_; // guards what follows
     // Host folder -> folded entry name -> the entry's host name.

@@ -99,6 +99,9 @@ bool ImageMachine::Configure(const ImageOptions& options, std::string& error) {
         return false;
     }
     component64_ = options.componentBits == 0 ? os64_ : options.componentBits == 64;
+    if (os64_ && !component64_) {
+        RedirectSystemFolder();
+    }
     version_ = ReadOsVersion(*registry_);
     // Who the component runs as there: the prefix's own user under Wine, the local system
     // account as the agent's service on Windows.
@@ -144,6 +147,15 @@ void ImageMachine::MapDrives(const fs::path& root, bool winePrefix) {
     }
     if (error || files_.DriveType(u"C:\\") == ImageFileSystem::kNoRootDirectory) {
         files_.MapDrive(u'C', root / "drive_c");
+    }
+}
+
+void ImageMachine::RedirectSystemFolder() {
+    const std::optional<RegistryValue> root = registry_->MachineValue(
+        u"Software\\Microsoft\\Windows NT\\CurrentVersion", u"SystemRoot", RegistryView::Native);
+    const std::optional<std::u16string> text = root ? ValueText(*root) : std::nullopt;
+    if (std::optional<WindowsPath> windows = ParseWindowsPath(text.value_or(u"C:\\Windows"))) {
+        files_.RedirectSystemFolder(std::move(*windows));
     }
 }
 

@@ -58,6 +58,8 @@ private:
     ImageMachine() = default;
     bool Configure(const ImageOptions& options, std::string& error);
     void MapDrives(const std::filesystem::path& root, bool winePrefix);
+    // A 32-bit component on 64-bit Windows sees SysWOW64 as its system folder.
+    void RedirectSystemFolder();
     RegistryView View() const;
     const Environment& EnvironmentOf(const ImageUser& user);
     // The version resource of a file, read once for the size query and the read after it.
