@@ -12,7 +12,9 @@ what its fixture put there fails here instead of agreeing with an image that lac
 Then PREFIX's wineserver is stopped, which writes the registry files, and the native
 `TARN-EVAL --image PREFIX` must print the same lines. With --reg2hive, so must `--image` on a
 Windows volume made of the prefix: drive_c linked, hive files made by TOOL from the registry
-files. --wow64: PREFIX belongs to the WOW64 Wine (scripts/wow64-root.sh).
+files (less the documents that depend on the process's user), and so must the volume with
+`--user` the prefix's user, all of them. --wow64: PREFIX belongs to the WOW64 Wine
+(scripts/wow64-root.sh).
 """
 
 import argparse
@@ -78,16 +80,19 @@ def compare(label, live, image, docs, excluded):
 def split_machine_reg(text):
     """system.reg as the SOFTWARE and SYSTEM hives' registry files: each key under its hive's
     root, Wine's stored CurrentControlSet as the control set that Select\\Current names."""
+    blocks = text.split("\n[")
+    arch = [line for line in blocks[0].splitlines() if line.startswith("#arch=")]
     header = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\\\\{}\n\n"
+    header += "".join(line + "\n\n" for line in arch)
     hives = {"SOFTWARE": [header.format("SOFTWARE")], "SYSTEM": [header.format("SYSTEM")]}
     current = 1
-    for block in text.split("\n["):
+    for block in blocks:
         if block.startswith("System\\\\Select]"):
             for line in block.splitlines():
                 if line.lower().startswith('"current"=dword:'):
                     current = int(line.split(":")[1], 16)
     control_set = f"ControlSet{current:03d}"
-    for block in text.split("\n[")[1:]:
+    for block in blocks[1:]:
         top, _, rest = block.partition("\\\\")
         hive = top.upper()
         if hive not in hives or not rest:  # other roots, and the hive roots themselves
@@ -95,7 +100,7 @@ def split_machine_reg(text):
         if hive == "SYSTEM" and rest.lower().startswith("currentcontrolset"):
             rest = control_set + rest[len("CurrentControlSet"):]
         hives[hive].append("[" + rest.rstrip("\n") + "\n\n")
-    return {hive: "".join(blocks) for hive, blocks in hives.items()}
+    return {hive: "".join(parts) for hive, parts in hives.items()}
 
 
 def child(directory, name):
@@ -105,6 +110,14 @@ def child(directory, name):
             return entry
     (directory / name).mkdir()
     return directory / name
+
+
+def profile_name(prefix):
+    names = [p.name for p in (prefix / "drive_c" / "users").iterdir()
+             if p.is_dir() and p.name.lower() != "public"]
+    if len(names) != 1:
+        sys.exit(f"expected one user profile in {prefix}, found {names}")
+    return names[0]
 
 
 def make_volume(prefix, reg2hive):
@@ -121,10 +134,8 @@ def make_volume(prefix, reg2hive):
         sources[name].write_text(text, "utf-8")
     sources["DEFAULT"] = prefix / "userdef.reg"
     outputs = {name: config / name for name in sources}
-    users = [p for p in (volume / "users").iterdir() if p.name.lower() != "public" and p.is_dir()]
-    for user in users:
-        sources[user.name] = prefix / "user.reg"
-        outputs[user.name] = user / "NTUSER.DAT"
+    sources["user"] = prefix / "user.reg"
+    outputs["user"] = volume / "users" / profile_name(prefix) / "NTUSER.DAT"
     for name, source in sources.items():
         subprocess.run([str(reg2hive), str(source), str(outputs[name])], check=True)
     return volume
@@ -141,6 +152,7 @@ def main():
     parser.add_argument("--reg2hive", type=pathlib.Path)
     args = parser.parse_args()
     corpus, prefix = args.corpus.resolve(), args.prefix.resolve()
+    args.live, args.native = args.live.resolve(), args.native.resolve()
     if not args.native.is_file():
         sys.exit(f"no native tarn-eval at {args.native}: build the native tree first "
                  f"(cmake --preset native && cmake --build build/native --target tarn-eval), "
@@ -172,9 +184,13 @@ def main():
         problems.append(f"volume: no hive maker at {args.reg2hive} (or configure with "
                         f"-DTARN_IMAGE_HIVES=OFF)")
     elif args.reg2hive:
-        volume = make_volume(prefix, args.reg2hive)
+        volume = make_volume(prefix, args.reg2hive.resolve())
         image = run("volume", native + [str(volume)] + bits, corpus, docs)
         problems += compare("volume", live, image, docs, excluded | USER_DEPENDENT)
+        # Impersonating the prefix's user, the volume answers as the prefix does for all.
+        user = ["--user", profile_name(prefix)]
+        image = run("volume as user", native + [str(volume)] + bits + user, corpus, docs)
+        problems += compare("volume as user", live, image, docs, excluded)
     for problem in problems:
         print(problem)
     return 1 if problems else 0
