@@ -77,32 +77,6 @@ def compare(label, live, image, docs, excluded):
     return problems
 
 
-def split_machine_reg(text):
-    """system.reg as the SOFTWARE and SYSTEM hives' registry files: each key under its hive's
-    root, Wine's stored CurrentControlSet as the control set that Select\\Current names."""
-    blocks = text.split("\n[")
-    arch = [line for line in blocks[0].splitlines() if line.startswith("#arch=")]
-    header = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\\\\{}\n\n"
-    header += "".join(line + "\n\n" for line in arch)
-    hives = {"SOFTWARE": [header.format("SOFTWARE")], "SYSTEM": [header.format("SYSTEM")]}
-    current = 1
-    for block in blocks:
-        if block.startswith("System\\\\Select]"):
-            for line in block.splitlines():
-                if line.lower().startswith('"current"=dword:'):
-                    current = int(line.split(":")[1], 16)
-    control_set = f"ControlSet{current:03d}"
-    for block in blocks[1:]:
-        top, _, rest = block.partition("\\\\")
-        hive = top.upper()
-        if hive not in hives or not rest:  # other roots, and the hive roots themselves
-            continue
-        if hive == "SYSTEM" and rest.lower().startswith("currentcontrolset"):
-            rest = control_set + rest[len("CurrentControlSet"):]
-        hives[hive].append("[" + rest.rstrip("\n") + "\n\n")
-    return {hive: "".join(parts) for hive, parts in hives.items()}
-
-
 def child(directory, name):
     """The entry of `directory` named `name` in any letter case, made when there is none."""
     for entry in directory.iterdir():
@@ -126,18 +100,15 @@ def make_volume(prefix, reg2hive):
     shutil.rmtree(volume, ignore_errors=True)
     subprocess.run(["cp", "-al", str(prefix / "drive_c"), str(volume)], check=True)
     config = child(child(child(volume, "Windows"), "System32"), "config")
-    work = prefix.with_name(prefix.name + "-hives")
-    shutil.rmtree(work, ignore_errors=True)
-    work.mkdir()
-    sources = {name: work / f"{name}.reg" for name in ("SOFTWARE", "SYSTEM")}
-    for name, text in split_machine_reg((prefix / "system.reg").read_text("utf-8")).items():
-        sources[name].write_text(text, "utf-8")
-    sources["DEFAULT"] = prefix / "userdef.reg"
-    outputs = {name: config / name for name in sources}
-    sources["user"] = prefix / "user.reg"
-    outputs["user"] = volume / "users" / profile_name(prefix) / "NTUSER.DAT"
-    for name, source in sources.items():
-        subprocess.run([str(reg2hive), str(source), str(outputs[name])], check=True)
+    # tarn_reg2hive IN.reg OUT [KEY]: KEY's subtree as the hive (System's CurrentControlSet as
+    # the control set that Select names, as a volume has it).
+    hives = [("system.reg", config / "SOFTWARE", "Software"),
+             ("system.reg", config / "SYSTEM", "System"),
+             ("userdef.reg", config / "DEFAULT", None),
+             ("user.reg", volume / "users" / profile_name(prefix) / "NTUSER.DAT", None)]
+    for source, output, key in hives:
+        command = [str(reg2hive), str(prefix / source), str(output)] + ([key] if key else [])
+        subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
     return volume
 
 
