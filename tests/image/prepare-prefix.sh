@@ -15,14 +15,16 @@
 # TARN_MSI_NEVER_COMPONENT.
 set -euo pipefail
 
-readonly HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+readonly HERE
 wow64=()
 if [[ ${1:-} == --wow64 ]]; then
     wow64=(--wow64)
     shift
 fi
 (($# >= 7)) || {
-    echo "usage: prepare-prefix.sh [--wow64] WINE TEMPLATE PREFIX PROVIDER_DIR FILES_DIR FIXTURE MSI..." >&2
+    echo "usage: prepare-prefix.sh [--wow64] WINE TEMPLATE PREFIX PROVIDER_DIR FILES_DIR" \
+        "FIXTURE MSI..." >&2
     exit 2
 }
 readonly WINE=$1 TEMPLATE=$2 PROVIDER_DIR=$4 FILES_DIR=$5 FIXTURE=$6
