@@ -5,6 +5,7 @@
 // byte, since nothing but the installer makes those.
 #include "support/componentlog.h"
 #include "support/provider.h"
+#include "support/shortcuts.h"
 
 #include <gtest/gtest.h>
 
@@ -28,8 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const CLSID kShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
 std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end()); // the paths here are ASCII
 }
@@ -44,65 +43,6 @@ std::wstring BuiltFile(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     return fs::path(self).replace_filename(L"rule-file-" + std::wstring(name) + L".dll");
-}
-
-// A GUID in the installer's packed form: each 32-bit word of its memory image as five base-85
-// digits, least significant first.
-std::wstring Packed(const char* code) {
-    static const char digits[] =
-        "!$%&'()*+,-.0123456789=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz{}~";
-    GUID guid{};
-    const std::wstring text(code, code + std::strlen(code));
-    EXPECT_EQ(CLSIDFromString(text.c_str(), &guid), S_OK) << code;
-    DWORD words[4];
-    std::memcpy(words, &guid, sizeof words);
-    std::wstring packed;
-    for (DWORD word : words) {
-        for (int digit = 0; digit < 5; ++digit, word /= 85) {
-            packed += static_cast<wchar_t>(digits[word % 85]);
-        }
-    }
-    return packed;
-}
-
-// An advertised shortcut as the shell link format has it: the 76-byte header with the flags
-// HasDarwinID and IsUnicode and nothing else, the Darwin data block (size 0x314, signature
-// 0xA0000006, the descriptor "product feature>component" in ANSI and UTF-16, 260 characters
-// each) and the terminal block.
-void WriteAdvertisedShortcut(const fs::path& file, const char* product, const char* component) {
-    const std::wstring descriptor = Packed(product) + L"Complete>" + Packed(component);
-    std::string bytes;
-    const auto put = [&bytes](const auto& value) {
-        bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
-    };
-    put(DWORD{0x4C});
-    put(kShellLink);
-    put(DWORD{0x1000 | 0x80});
-    bytes.append(36, '\0'); // attributes, three times, target size, icon index
-    put(DWORD{SW_SHOWNORMAL});
-    bytes.append(12, '\0'); // hot key, reserved
-    put(DWORD{0x314});
-    put(DWORD{0xA0000006});
-    std::string ansi = Narrow(descriptor);
-    ansi.resize(260, '\0');
-    std::wstring wide = descriptor;
-    wide.resize(260, L'\0');
-    bytes += ansi;
-    bytes.append(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
-    put(DWORD{0});
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
-HRESULT SaveShortcut(const fs::path& file, const fs::path& target) {
-    ComPtr<IShellLinkW> link;
-    ComPtr<IPersistFile> persist;
-    HRESULT hr = CoCreateInstance(kShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                  link.OutVoid());
-    if (SUCCEEDED(hr) && SUCCEEDED(hr = link->SetPath(target.c_str())) &&
-        SUCCEEDED(hr = link.As(__uuidof(IPersistFile), persist))) {
-        hr = persist->Save(file.c_str(), TRUE);
-    }
-    return hr;
 }
 
 std::string Shown(HRESULT hr, VARIANT_BOOL result) {
@@ -167,14 +107,17 @@ protected:
             fs::copy_file(BuiltFile(copy.built), root_ + copy.name);
         }
         SetEnvironmentVariableW(L"TARN_RULE_FILES", root_.substr(0, root_.size() - 1).c_str());
-        ASSERT_EQ(SaveShortcut(root_ + L"file.lnk", root_ + L"v1.dll"), S_OK);
-        ASSERT_EQ(SaveShortcut(root_ + L"folder.lnk", root_ + L"apps"), S_OK);
-        ASSERT_EQ(SaveShortcut(root_ + L"gone.lnk", root_ + L"gone.dll"), S_OK);
+        ASSERT_EQ(test::SaveShellShortcut(root_ + L"file.lnk", root_ + L"v1.dll"), S_OK);
+        ASSERT_EQ(test::SaveShellShortcut(root_ + L"folder.lnk", root_ + L"apps"), S_OK);
+        ASSERT_EQ(test::SaveShellShortcut(root_ + L"gone.lnk", root_ + L"gone.dll"), S_OK);
         fs::remove(root_ + L"gone.dll");
-        WriteAdvertisedShortcut(root_ + L"installed.lnk", TARN_MSI_OLD, TARN_MSI_OLD_COMPONENT);
-        WriteAdvertisedShortcut(root_ + L"never.lnk", TARN_MSI_NEVER, TARN_MSI_NEVER_COMPONENT);
+        ASSERT_TRUE(test::WriteAdvertisedShortcut(root_ + L"installed.lnk", L"" TARN_MSI_OLD,
+                                                  L"" TARN_MSI_OLD_COMPONENT));
+        ASSERT_TRUE(test::WriteAdvertisedShortcut(root_ + L"never.lnk", L"" TARN_MSI_NEVER,
+                                                  L"" TARN_MSI_NEVER_COMPONENT));
         // The installed product, with a component that it does not have.
-        WriteAdvertisedShortcut(root_ + L"foreign.lnk", TARN_MSI_OLD, TARN_MSI_NEVER_COMPONENT);
+        ASSERT_TRUE(test::WriteAdvertisedShortcut(root_ + L"foreign.lnk", L"" TARN_MSI_OLD,
+                                                  L"" TARN_MSI_NEVER_COMPONENT));
     }
     static void TearDownTestSuite() { fs::remove_all(root_); }
 
@@ -370,7 +313,7 @@ TEST_F(FileAndShortcutRules, HostileFilesAndPaths) {
     for (const auto& file : files) {
         std::ofstream(fs::path(r + file.name), std::ios::binary) << file.bytes;
     }
-    ASSERT_EQ(SaveShortcut(r + L"self.lnk", r + L"self.lnk"), S_OK);
+    ASSERT_EQ(test::SaveShellShortcut(r + L"self.lnk", r + L"self.lnk"), S_OK);
     const std::wstring versioned = L"Comparison='HIGHER' version='0'";
     const std::wstring longPath = r + std::wstring(32000, L'a') + L"\\v1.dll";
     Check({
