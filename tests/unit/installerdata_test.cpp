@@ -2,6 +2,7 @@
 // installed per machine and per user, their properties, components and an advertised shortcut,
 // asked through msi.dll's contracts (codes, counts, buffers).
 #include "machine/image/installerdata.h"
+#include "support/linkbuilder.h"
 
 #include "utility/text/strings.h"
 
@@ -78,41 +79,18 @@ public:
         if (found == files.end()) {
             return std::nullopt;
         }
-        return std::vector<std::uint8_t>(found->second.begin(),
-                                         found->second.begin() +
-                                             static_cast<std::ptrdiff_t>(std::min(limit, found->second.size())));
+        return std::vector<std::uint8_t>(
+            found->second.begin(), found->second.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                               limit, found->second.size())));
     }
 };
 
 // A shell link whose only content is a Darwin block holding `descriptor`.
 std::vector<std::uint8_t> AdvertisedLink(const std::string& descriptor) {
-    std::vector<std::uint8_t> b(0x4C, 0);
-    const auto put = [&](std::size_t at, std::uint32_t value) { std::memcpy(b.data() + at, &value, 4); };
-    put(0, 0x4C);
-    put(0x14, 0x1000 | 0x80);
-    const std::size_t block = b.size();
-    b.resize(block + 8 + 260 + 520 + 4, 0);
-    put(block, 0x314);
-    put(block + 4, 0xA0000006);
-    std::memcpy(b.data() + block + 8, descriptor.data(), descriptor.size());
-    for (std::size_t i = 0; i < descriptor.size(); ++i) {
-        b[block + 8 + 260 + i * 2] = static_cast<std::uint8_t>(descriptor[i]);
-    }
-    return b;
+    return test::Link("", "", descriptor);
 }
 
-// The packed form of a GUID's memory image (five base-85 digits a word).
-std::string Pack(const std::uint32_t (&words)[4]) {
-    static const char digits[] =
-        "!$%&'()*+,-.0123456789=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz{}~";
-    std::string packed;
-    for (std::uint32_t word : words) {
-        for (int d = 0; d < 5; ++d, word /= 85) {
-            packed += digits[word % 85];
-        }
-    }
-    return packed;
-}
+using test::Pack;
 
 class Installer : public ::testing::Test {
 protected:
@@ -195,15 +173,18 @@ TEST_F(Installer, ProductInfoCounts) {
     char16_t exact[10] = {};
     EXPECT_EQ(msi_->GetProductInfo(kMachine1, u"ProductName", exact, &count), ERROR_SUCCESS);
     EXPECT_EQ(std::u16string(exact), u"Agent One");
-    EXPECT_EQ(msi_->GetProductInfo(kMachine1, u"ProductName", exact, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(msi_->GetProductInfo(nullptr, u"ProductName", nullptr, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(msi_->GetProductInfo(kMachine1, u"ProductName", exact, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(msi_->GetProductInfo(nullptr, u"ProductName", nullptr, nullptr),
+              ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(Installer, RelatedProductsOfTheMachineInStoredOrder) {
     std::vector<std::u16string> found;
     for (DWORD index = 0;; ++index) {
         GuidBuffer code = {};
-        const UINT answer = msi_->EnumRelatedProducts(u"{12345678-9abc-def0-1234-56789abcdef0}", 0, index, code);
+        const UINT answer =
+            msi_->EnumRelatedProducts(u"{12345678-9abc-def0-1234-56789abcdef0}", 0, index, code);
         if (answer != ERROR_SUCCESS) {
             EXPECT_EQ(answer, ERROR_NO_MORE_ITEMS);
             break;
