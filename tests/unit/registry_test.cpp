@@ -74,11 +74,13 @@ std::string WineSystemReg() {
     return kHeader + Below("Software", kSoftware) + Below("System", kSystem) +
            "\n[Software\\\\Wow6432Node\\\\Classes]\n" +
            LinkLine("\\Registry\\Machine\\Software\\Classes\\Wow6432Node") +
-           "\n[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList]\n" +
-           LinkLine("\\Registry\\Machine\\Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList") +
+           "\n[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows "
+           "NT\\\\CurrentVersion\\\\ProfileList]\n" +
+           LinkLine("\\Registry\\Machine\\Software\\Microsoft\\Windows "
+                    "NT\\CurrentVersion\\ProfileList") +
            "\n[System\\\\CurrentControlSet]\n" +
-           LinkLine("\\Registry\\Machine\\System\\ControlSet001") +
-           "\n[Software\\\\Loop]\n" + LinkLine("\\Registry\\Machine\\Software\\Loop") + "\n";
+           LinkLine("\\Registry\\Machine\\System\\ControlSet001") + "\n[Software\\\\Loop]\n" +
+           LinkLine("\\Registry\\Machine\\Software\\Loop") + "\n";
 }
 
 class TempFolder {
@@ -105,7 +107,8 @@ void WriteText(const fs::path& file, std::string_view text) {
 std::unique_ptr<Hive> HiveFromText(const fs::path& file, std::string_view keys) {
     std::string error;
     fs::create_directories(file.parent_path());
-    EXPECT_TRUE(testing::WriteHive(RegFile::Parse(kHeader + std::string(keys)), file, error)) << error;
+    EXPECT_TRUE(testing::WriteHive(RegFile::Parse(kHeader + std::string(keys)), file, error))
+        << error;
     std::unique_ptr<Hive> hive = OpenHiveFile(file, error);
     EXPECT_NE(hive, nullptr) << error;
     return hive;
@@ -119,33 +122,18 @@ class RegistryKinds : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         if (GetParam()) {
+            WriteText(folder_.path() / "system.reg", WineSystemReg());
+            std::string error;
             registry_ = ImageRegistry::FromMachineHive(
-                std::make_unique<TextHiveHolder>(RegFile::Parse(WineSystemReg())));
+                OpenRegTextFile(folder_.path() / "system.reg", error));
         } else {
             registry_ = std::make_unique<ImageRegistry>(
-                HiveFromText(folder_.path() / "SOFTWARE", std::string(kSoftware) +
-                             "\n[Loop]\n" + LinkLine("\\Registry\\Machine\\Software\\Loop")),
+                HiveFromText(folder_.path() / "SOFTWARE",
+                             std::string(kSoftware) + "\n[Loop]\n" +
+                                 LinkLine("\\Registry\\Machine\\Software\\Loop")),
                 HiveFromText(folder_.path() / "SYSTEM", kSystem));
         }
     }
-
-    // A text hive over a parsed file, as OpenRegTextFile gives one.
-    class TextHiveHolder final : public Hive {
-    public:
-        explicit TextHiveHolder(RegFile file) : file_(std::move(file)) {}
-        bool HasKey(std::u16string_view path) const override { return file_.HasKey(path); }
-        std::optional<RegistryValue> Value(std::u16string_view path,
-                                           std::u16string_view name) const override {
-            const RegistryValue* value = file_.Value(path, name);
-            return value ? std::optional(*value) : std::nullopt;
-        }
-        std::vector<std::u16string> Subkeys(std::u16string_view path) const override {
-            return file_.Subkeys(path);
-        }
-
-    private:
-        RegFile file_;
-    };
 
     TempFolder folder_;
     std::unique_ptr<ImageRegistry> registry_;
@@ -166,7 +154,8 @@ TEST_P(RegistryKinds, ValuesThroughBothViews) {
         {u"Software\\Orvanta\\Agent", k32, u"", std::nullopt},
         {u"Software\\Wow6432Node\\Orvanta\\Agent", k32, u"InstallDir",
          u"C:\\Program Files (x86)\\Orvanta"},
-        {u"Software\\Classes\\CLSID\\{00000000-0000-0000-0000-00000000000a}", kNative, u"", u"64-bit"},
+        {u"Software\\Classes\\CLSID\\{00000000-0000-0000-0000-00000000000a}", kNative, u"",
+         u"64-bit"},
         {u"Software\\Classes\\CLSID\\{00000000-0000-0000-0000-00000000000A}", k32, u"", u"32-bit"},
         {u"Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-0-0-0-1000", k32,
          u"ProfileImagePath", u"C:\\users\\tester"},
@@ -193,8 +182,8 @@ TEST_P(RegistryKinds, KeysAndSubkeys) {
     EXPECT_TRUE(registry_->MachineKeyExists(u"software\\ORVANTA", RegistryView::Native));
     EXPECT_TRUE(registry_->MachineKeyExists(u"Software\\Orvanta\\Agent", RegistryView::Wow64_32));
     EXPECT_FALSE(registry_->MachineKeyExists(u"Software\\Orvanta\\Other", RegistryView::Native));
-    EXPECT_TRUE(registry_->MachineKeyExists(u"System\\CurrentControlSet\\Control",
-                                            RegistryView::Native));
+    EXPECT_TRUE(
+        registry_->MachineKeyExists(u"System\\CurrentControlSet\\Control", RegistryView::Native));
     EXPECT_FALSE(registry_->MachineKeyExists(u"Software\\Loop", RegistryView::Native));
     EXPECT_EQ(registry_->MachineSubkeys(u"software\\orvanta", RegistryView::Native),
               std::vector<std::u16string>{u"Agent"});
@@ -252,8 +241,10 @@ TEST(RegistryOpen, WinePrefix) {
     TempFolder folder;
     const fs::path root = folder.path();
     WriteText(root / "system.reg", WineSystemReg());
-    WriteText(root / "user.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Orvanta]\n\"Theme\"=\"dark\"\n");
-    WriteText(root / "userdef.reg", "WINE REGISTRY Version 2\n\n[Software\\\\Orvanta]\n\"Theme\"=\"light\"\n");
+    WriteText(root / "user.reg",
+              "WINE REGISTRY Version 2\n\n[Software\\\\Orvanta]\n\"Theme\"=\"dark\"\n");
+    WriteText(root / "userdef.reg",
+              "WINE REGISTRY Version 2\n\n[Software\\\\Orvanta]\n\"Theme\"=\"light\"\n");
     fs::create_directories(root / "drive_c" / "users" / "Public");
     fs::create_directories(root / "drive_c" / "users" / "tester");
     std::string error;
@@ -262,7 +253,8 @@ TEST(RegistryOpen, WinePrefix) {
     EXPECT_EQ(Text(registry->MachineValue(u"System\\CurrentControlSet\\Control\\ProductOptions",
                                           u"ProductType", RegistryView::Native)),
               u"WinNT");
-    EXPECT_EQ(Text(registry->UserValue(u"S-1-5-21-0-0-0-1000", u"software\\orvanta", u"theme")), u"dark");
+    EXPECT_EQ(Text(registry->UserValue(u"S-1-5-21-0-0-0-1000", u"software\\orvanta", u"theme")),
+              u"dark");
     EXPECT_EQ(Text(registry->UserValue(u"S-1-5-18", u"Software\\Orvanta", u"Theme")), u"light");
     EXPECT_EQ(registry->UserValue(u"S-1-5-21-9", u"Software\\Orvanta", u"Theme"), std::nullopt);
     EXPECT_TRUE(registry->UserKeyExists(u"s-1-5-18", u"Software"));
@@ -283,22 +275,26 @@ TEST(RegistryOpen, WindowsVolume) {
     TempFolder folder;
     const fs::path root = folder.path();
     const fs::path config = root / "WINDOWS" / "system32" / "Config";
-    HiveFromText(config / "software",
-                 std::string(kSoftware) +
-                     "\n[Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList\\\\S-1-5-21-1-2-3-1001]\n"
-                     "\"ProfileImagePath\"=str(2):\"%SystemDrive%\\\\Users\\\\Ann\"\n"
-                     "\n[Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList\\\\S-1-5-18]\n"
-                     "\"ProfileImagePath\"=str(2):\"%systemroot%\\\\system32\\\\config\\\\systemprofile\"\n");
+    HiveFromText(
+        config / "software",
+        std::string(kSoftware) +
+            "\n[Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList\\\\S-1-5-21-1-2-3-1001]\n"
+            "\"ProfileImagePath\"=str(2):\"%SystemDrive%\\\\Users\\\\Ann\"\n"
+            "\n[Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList\\\\S-1-5-18]\n"
+            "\"ProfileImagePath\"=str(2):\"%systemroot%"
+            "\\\\system32\\\\config\\\\systemprofile\"\n");
     HiveFromText(config / "SYSTEM", kSystem);
     HiveFromText(config / "DEFAULT", "[Software\\\\Orvanta]\n\"Theme\"=\"light\"\n");
-    HiveFromText(root / "users" / "ann" / "ntuser.dat", "[Software\\\\Orvanta]\n\"Theme\"=\"dark\"\n");
+    HiveFromText(root / "users" / "ann" / "ntuser.dat",
+                 "[Software\\\\Orvanta]\n\"Theme\"=\"dark\"\n");
     std::string error;
     const std::unique_ptr<ImageRegistry> registry = ImageRegistry::Open(root, error);
     ASSERT_NE(registry, nullptr) << error;
     EXPECT_EQ(Text(registry->MachineValue(u"Software\\Orvanta\\Agent", u"InstallDir",
                                           RegistryView::Native)),
               u"C:\\Program Files\\Orvanta");
-    EXPECT_EQ(Text(registry->UserValue(u"S-1-5-21-1-2-3-1001", u"Software\\Orvanta", u"Theme")), u"dark");
+    EXPECT_EQ(Text(registry->UserValue(u"S-1-5-21-1-2-3-1001", u"Software\\Orvanta", u"Theme")),
+              u"dark");
     EXPECT_EQ(Text(registry->UserValue(u"S-1-5-18", u"Software\\Orvanta", u"Theme")), u"light");
     // The Wine user's profile is listed, but has no NTUSER.DAT: left out.
     ASSERT_EQ(registry->Users().size(), 2u);
