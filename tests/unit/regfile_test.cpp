@@ -25,6 +25,7 @@ constexpr char kSystemReg[] = R"(WINE REGISTRY Version 2
   10
 "Typed"=hex(7):61,00,00,00,\
   00,00
+"Wide"=hex(10003):01
 "Broken"=dword:
 "Unclosed"="no end
 
@@ -59,6 +60,7 @@ TEST(RegFile, ValuesOfEveryForm) {
         {u"Count", 4, {0x2a, 0, 0, 0}},
         {u"Blob", 3, {1, 2, 0xff, 0x10}},
         {u"Typed", 7, {0x61, 0, 0, 0, 0, 0}},
+        {u"Wide", 0x10003, {1}},
     };
     for (const auto& c : cases) {
         const RegistryValue* value = file.Value(agent, c.name);

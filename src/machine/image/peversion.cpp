@@ -91,7 +91,8 @@ std::optional<Block> ReadBlock(const Reader& r, std::size_t at) {
     for (std::optional<std::uint16_t> c = r.U16(p); c && *c != 0; c = r.U16(p += 2)) {
         block.key.push_back(static_cast<char16_t>(*c));
     }
-    p = (p + 2 + 3) & ~std::size_t{3};
+    // A key that runs to the end leaves no room for a value: it starts at the block's end.
+    p = std::min((p + 2 + 3) & ~std::size_t{3}, block.end);
     // Text values count characters, binary values bytes.
     block.value = p;
     block.valueBytes = *type == 1 ? std::size_t{*valueLength} * 2 : *valueLength;

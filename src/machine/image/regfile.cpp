@@ -19,7 +19,7 @@ std::u16string Folded(std::u16string_view text) {
 }
 
 // The value of a hexadecimal or octal run of at most `limit` digits at `at`, moving past it.
-char16_t Number(std::u16string_view text, std::size_t& at, int base, int limit) {
+std::uint32_t Number(std::u16string_view text, std::size_t& at, int base, int limit) {
     unsigned value = 0;
     for (int n = 0; n < limit && at < text.size(); ++n, ++at) {
         const int digit = base == 16                             ? HexDigitValue(text[at])
@@ -30,7 +30,7 @@ char16_t Number(std::u16string_view text, std::size_t& at, int base, int limit) 
         }
         value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digit);
     }
-    return static_cast<char16_t>(value);
+    return value;
 }
 
 // A quoted, escaped string starting at `at` (on its opening quote, or anywhere for a key path
@@ -67,11 +67,11 @@ std::optional<std::u16string> Unescape(std::u16string_view text, std::size_t& at
                 c = 11;
                 break;
             case u'x':
-                c = Number(text, at, 16, 4);
+                c = static_cast<char16_t>(Number(text, at, 16, 4));
                 break;
             default:
                 if (c >= u'0' && c <= u'7') {
-                    c = Number(text, --at, 8, 3);
+                    c = static_cast<char16_t>(Number(text, --at, 8, 3));
                 }
             }
         }
@@ -106,7 +106,7 @@ std::optional<std::vector<std::uint8_t>> HexBytes(std::u16string_view list) {
             break;
         }
         const std::size_t start = at;
-        const char16_t value = Number(list, at, 16, 2);
+        const auto value = static_cast<std::uint8_t>(Number(list, at, 16, 2));
         if (at == start) {
             return std::nullopt;
         }
