@@ -116,7 +116,11 @@ bool ImageMachine::Configure(const ImageOptions& options, std::string& error) {
             return EqualsAsciiNoCase(candidate.name, options.user);
         });
         if (user == users.end()) {
-            error = "the image has no user profile '" + Narrow(options.user) + "'";
+            error = "the image has no user profile '" + Narrow(options.user) + "' (it has:";
+            for (const ImageUser& known : users) {
+                error += " " + Narrow(known.name);
+            }
+            error += ")";
             return false;
         }
         impersonated_ = *user;
