@@ -3,7 +3,7 @@
 # a fresh copy of its seeds in a folder of its own under OUT (default a new one under $TMPDIR or
 # /tmp), then one table row of figures per target. The targets come from BUILD (default
 # build/fuzz of this checkout). Crashes stay in OUT/<target>/ as crash-*, leak-*, oom-* or
-# timeout-* files.
+# timeout-* files. TARN_FUZZ_TARGETS names fewer targets ("ruledocument regfile").
 #   fuzz/long-run.sh [SECONDS [OUT [BUILD]]]
 set -euo pipefail
 
@@ -11,7 +11,8 @@ readonly HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 readonly SECONDS_EACH=${1:-1800}
 readonly OUT=${2:-$(mktemp -d "${TMPDIR:-/tmp}/tarn-fuzz.XXXXXX")}
 readonly BUILD=${3:-$HERE/../build/fuzz}
-readonly TARGETS=(peversion shelllink regfile ruledocument)
+read -r -a TARGETS <<<"${TARN_FUZZ_TARGETS:-peversion shelllink regfile ruledocument}"
+readonly TARGETS
 
 dictionary() {
     case $1 in
