@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::size_t kBaseBlockSize = 0x1000;
 constexpr std::size_t kBinSize = 0x1000;
-constexpr std::size_t kRootCell = 0x20; // offsets of cells count from the first bin
+constexpr std::size_t kRootCell = 0x20;   // offsets of cells count from the first bin
 constexpr std::size_t kRootCellSize = 88; // 4 + 0x4C + "ROOT", rounded up to 8
 constexpr std::size_t kSecurityCell = kRootCell + kRootCellSize;
 constexpr std::size_t kSecurityCellSize = 48; // 4 + 0x14 + 20-byte descriptor, rounded up
@@ -68,8 +68,8 @@ std::vector<std::uint8_t> EmptyHiveBytes() {
     Put32(bytes, 0x2C, 1);
     std::uint32_t checksum = 0;
     for (std::size_t at = 0; at < 0x1FC; at += 4) {
-        checksum ^= static_cast<std::uint32_t>(bytes[at]) | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                    static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+        checksum ^= static_cast<std::uint32_t>(bytes[at]) | bytes[at + 1] << 8 |
+                    bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
     }
     Put32(bytes, 0x1FC, checksum);
     // The bin.
@@ -81,7 +81,7 @@ std::vector<std::uint8_t> EmptyHiveBytes() {
     const std::size_t nk = bin + kRootCell;
     Put32(bytes, nk, Allocated(kRootCellSize));
     PutText(bytes, nk + 4, "nk");
-    Put16(bytes, nk + 4 + 0x02, 0x2C); // hive entry, no delete, ASCII name
+    Put16(bytes, nk + 4 + 0x02, 0x2C);  // hive entry, no delete, ASCII name
     Put32(bytes, nk + 4 + 0x10, kNone); // parent
     Put32(bytes, nk + 4 + 0x1C, kNone); // subkey lists
     Put32(bytes, nk + 4 + 0x20, kNone);
@@ -98,7 +98,7 @@ std::vector<std::uint8_t> EmptyHiveBytes() {
     Put32(bytes, sk + 4 + 0x08, kSecurityCell);
     Put32(bytes, sk + 4 + 0x0C, 1);
     Put32(bytes, sk + 4 + 0x10, 20);
-    bytes[sk + 4 + 0x14] = 1; // revision
+    bytes[sk + 4 + 0x14] = 1;            // revision
     Put16(bytes, sk + 4 + 0x16, 0x8004); // self-relative, DACL present
     // The rest of the bin is one free cell.
     Put32(bytes, bin + kFreeCell, static_cast<std::uint32_t>(kBinSize - kFreeCell));
@@ -142,7 +142,8 @@ bool WriteHive(const RegFile& reg, const std::filesystem::path& file, std::strin
             number = current->bytes[0] | current->bytes[1] << 8;
         }
         std::u16string digits = Utf8ToUtf16(std::to_string(number));
-        controlSet = u"ControlSet" + std::u16string(3 - std::min<std::size_t>(digits.size(), 3), u'0') + digits;
+        controlSet = u"ControlSet" +
+                     std::u16string(3 - std::min<std::size_t>(digits.size(), 3), u'0') + digits;
         if (reg.HasKey(u"System\\" + controlSet)) {
             controlSet = u"-";
         }
@@ -150,7 +151,8 @@ bool WriteHive(const RegFile& reg, const std::filesystem::path& file, std::strin
     {
         const std::vector<std::uint8_t> empty = EmptyHiveBytes();
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(empty.data()), static_cast<std::streamsize>(empty.size()));
+        out.write(reinterpret_cast<const char*>(empty.data()),
+                  static_cast<std::streamsize>(empty.size()));
         if (!out.flush()) {
             error = "cannot write " + file.string();
             return false;
@@ -199,8 +201,9 @@ bool WriteHive(const RegFile& reg, const std::filesystem::path& file, std::strin
         }
         for (std::size_t i = 0; i < names.size(); ++i) {
             const RegistryValue* value = reg.Value(path, names[i]);
-            values.push_back({keys[i].data(), static_cast<hive_type>(value->type), value->bytes.size(),
-                              reinterpret_cast<char*>(const_cast<std::uint8_t*>(value->bytes.data()))});
+            values.push_back(
+                {keys[i].data(), static_cast<hive_type>(value->type), value->bytes.size(),
+                 reinterpret_cast<char*>(const_cast<std::uint8_t*>(value->bytes.data()))});
         }
         if (hivex_node_set_values(hive.get(), node, values.size(), values.data(), 0) != 0) {
             error = Errno(("cannot set the values of " + Utf16ToUtf8(path)).c_str());

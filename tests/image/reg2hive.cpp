@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     }
     const tarn::image::RegFile reg = tarn::image::RegFile::Parse(text.str());
     std::string error;
-    if (!tarn::image::testing::WriteHive(reg, argv[2], error,
-                                            argc == 4 ? tarn::Utf8ToUtf16(argv[3]) : std::u16string())) {
+    if (!tarn::image::testing::WriteHive(
+            reg, argv[2], error, argc == 4 ? tarn::Utf8ToUtf16(argv[3]) : std::u16string())) {
         std::cerr << "tarn_reg2hive: " << error << "\n";
         return 1;
     }
