@@ -84,8 +84,7 @@ bool ImageMachine::Configure(const ImageOptions& options, std::string& error) {
     if (!registry_) {
         return false;
     }
-    std::error_code ignored;
-    const bool winePrefix = fs::exists(options.root / "system.reg", ignored);
+    const bool winePrefix = registry_->IsWinePrefix();
     MapDrives(options.root, winePrefix);
     const std::optional<RegistryValue> architecture =
         registry_->MachineValue(u"System\\CurrentControlSet\\Control\\Session Manager\\Environment",

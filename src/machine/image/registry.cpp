@@ -412,6 +412,10 @@ ImageRegistry::~ImageRegistry() = default;
 ImageRegistry::ImageRegistry(ImageRegistry&&) noexcept = default;
 ImageRegistry& ImageRegistry::operator=(ImageRegistry&&) noexcept = default;
 
+bool ImageRegistry::IsWinePrefix() const noexcept {
+    return state_->wine;
+}
+
 std::unique_ptr<ImageRegistry> ImageRegistry::FromMachineHive(std::unique_ptr<Hive> machine) {
     auto registry = std::make_unique<ImageRegistry>(nullptr, nullptr);
     registry->state_->wine = true;

@@ -88,6 +88,8 @@ public:
     bool UserKeyExists(std::u16string_view sid, std::u16string_view path) const;
     std::vector<std::u16string> UserValueNames(std::u16string_view sid,
                                                std::u16string_view path) const;
+    // Whether the image is a Wine prefix (its registry in text hives), not a Windows volume.
+    bool IsWinePrefix() const noexcept;
     // The profiles with a hive, the local system account's included.
     const std::vector<ImageUser>& Users() const noexcept;
 
