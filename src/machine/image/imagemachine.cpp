@@ -145,10 +145,14 @@ void ImageMachine::MapDrives(const fs::path& root, bool winePrefix) {
         const std::optional<RegistryValue> kind =
             registry_->MachineValue(kWineDrives, letter + u":", RegistryView::Native);
         const std::optional<std::u16string> text = kind ? ValueText(*kind) : std::nullopt;
-        files_.MapDrive(letter[0], fs::canonical(it->path(), error),
-                        text ? WineDriveType(*text) : ImageFileSystem::kFixed);
+        std::error_code unresolved;
+        const fs::path folder = fs::canonical(it->path(), unresolved);
+        if (!unresolved) {
+            files_.MapDrive(letter[0], folder,
+                            text ? WineDriveType(*text) : ImageFileSystem::kFixed);
+        }
     }
-    if (error || files_.DriveType(u"C:\\") == ImageFileSystem::kNoRootDirectory) {
+    if (files_.DriveType(u"C:\\") == ImageFileSystem::kNoRootDirectory) {
         files_.MapDrive(u'C', root / "drive_c");
     }
 }
