@@ -1,6 +1,6 @@
 // The machine seam answered from a Wine prefix built here: widths and views, folders and
 // variables of the process's account and of an impersonated profile, the version Windows
-// admits to, version resources (a 4 GB sparse file among them) and engines.
+// admits to, version resources (a 4 GB sparse file and a FIFO among them) and engines.
 #include "machine/image/imagemachine.h"
 
 #include "support/pebuilder.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarn::image {
@@ -72,6 +73,7 @@ protected:
         std::ofstream(root_ / "drive_c/Program Files/App/app.dll", std::ios::binary)
             .write(reinterpret_cast<const char*>(dll.data()),
                    static_cast<std::streamsize>(dll.size()));
+        ASSERT_EQ(mkfifo((root_ / "drive_c/Program Files/App/fifo.dll").c_str(), 0600), 0);
         std::ofstream sparse(root_ / "drive_c/Program Files/App/huge.dll", std::ios::binary);
         sparse << "MZ";
         sparse.seekp(4LL << 30);
@@ -161,6 +163,8 @@ TEST_F(ImageMachineTest, VersionsOfWindowsAndOfFiles) {
     EXPECT_TRUE(machine->QueryVersionValue(resource, u"\\VarFileInfo\\Translation").found);
     EXPECT_EQ(machine->VersionResourceSize(u"C:\\Program Files\\App\\huge.dll"), 0u);
     EXPECT_EQ(machine->VersionResourceSize(u"C:\\Program Files\\App"), 0u);
+    EXPECT_EQ(machine->VersionResourceSize(u"C:\\Program Files\\App\\fifo.dll"),
+              0u); // never blocks
 
     EXPECT_EQ(machine->CreateRuleEngine(GUID{1, 2, 3, {4}}).hr, REGDB_E_CLASSNOTREG);
     const std::vector<std::string> notes = machine->TakeNotes();

@@ -9,7 +9,7 @@ namespace tarn::image {
 
 namespace {
 
-// Closes the descriptor when the mapping is made or abandoned; the mapping outlives it.
+// Closes the descriptor when the bytes are read or mapped; a mapping outlives it.
 class Descriptor {
 public:
     explicit Descriptor(int fd) noexcept : fd_(fd) {}
@@ -29,31 +29,51 @@ private:
 } // namespace
 
 FileBytes::FileBytes(const std::filesystem::path& file) {
-    const Descriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: an image may hold a FIFO under any name.
+    const Descriptor fd(open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0) {
+        return;
+    }
+    read_.reset(new std::uint8_t[kFirstRead]);
+    const ssize_t got = read(fd.Get(), read_.get(), kFirstRead);
+    if (got >= 0 && static_cast<std::size_t>(got) < kFirstRead) {
+        open_ = true;
+        data_ = read_.get();
+        size_ = static_cast<std::size_t>(got);
+        return;
+    }
+    if (got < 0 || !ReadRest(fd.Get())) {
+        read_.reset();
+        data_ = nullptr;
+        size_ = 0;
+    }
+}
+
+// A file the first read did not finish: read whole up to kReadWhole, mapped beyond.
+bool FileBytes::ReadRest(int fd) {
     struct stat info = {};
-    if (fd.Get() < 0 || fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
     }
-    const auto size = static_cast<std::size_t>(info.st_size);
-    if (size <= kReadWhole) {
-        read_.resize(size);
-        open_ = read(fd.Get(), read_.data(), size) == static_cast<ssize_t>(size);
-        data_ = read_.data();
-        size_ = open_ ? size : 0;
-        return;
+    size_ = static_cast<std::size_t>(info.st_size);
+    if (size_ <= kReadWhole) {
+        read_.reset(new std::uint8_t[size_]);
+        data_ = read_.get();
+        open_ = pread(fd, read_.get(), size_, 0) == static_cast<ssize_t>(size_);
+        return open_;
     }
-    void* data =
-        mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+    read_.reset();
+    void* data = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
     if (data == MAP_FAILED) {
-        return;
+        return false;
     }
-    open_ = true;
+    open_ = mapped_ = true;
     data_ = static_cast<const std::uint8_t*>(data);
-    size_ = size;
+    return true;
 }
 
 FileBytes::~FileBytes() {
-    if (read_.empty() && data_ != nullptr) {
+    if (mapped_) {
         munmap(const_cast<std::uint8_t*>(data_), size_);
     }
 }

@@ -295,7 +295,16 @@ ShellLinkAnswer ImageMachine::ShellLinkTarget(std::u16string_view shortcutPath) 
 }
 
 bool ImageMachine::LocalMachineKeyExists(std::u16string_view subkey) {
-    return registry_->MachineKeyExists(subkey, View());
+    // Rules probe the same few keys again and again (the network switch before every version
+    // read), and an image does not change while it is evaluated.
+    const std::lock_guard lock(mutex_);
+    const auto known = keysFound_.find(subkey);
+    if (known != keysFound_.end()) {
+        return known->second;
+    }
+    const bool exists = registry_->MachineKeyExists(subkey, View());
+    keysFound_.emplace(subkey, exists);
+    return exists;
 }
 
 RegistryValueAnswer ImageMachine::ReadLocalMachineValue(std::u16string_view subkey,

@@ -73,8 +73,9 @@ private:
     std::optional<ImageUser> impersonated_;
     std::optional<OsVersionRecord> version_;
 
-    std::mutex mutex_;                                   // guards what follows
-    std::map<std::u16string, Environment> environments_; // by SID
+    std::mutex mutex_;                                      // guards what follows
+    std::map<std::u16string, Environment> environments_;    // by SID
+    std::map<std::u16string, bool, std::less<>> keysFound_; // HKLM subkey -> whether it exists
     std::u16string versionPath_;
     std::optional<std::vector<std::uint8_t>> versionResource_;
     std::vector<std::string> notes_;
