@@ -57,10 +57,6 @@ bool IsInside(const fs::path& path, const fs::path& root) {
     return end == base.end();
 }
 
-std::string Narrow(std::u16string_view text) {
-    return Utf16ToUtf8(text);
-}
-
 std::string ClassIdText(const GUID& id) {
     char text[39];
     std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
@@ -115,9 +111,9 @@ bool ImageMachine::Configure(const ImageOptions& options, std::string& error) {
             return EqualsAsciiNoCase(candidate.name, options.user);
         });
         if (user == users.end()) {
-            error = "the image has no user profile '" + Narrow(options.user) + "' (it has:";
+            error = "the image has no user profile '" + Utf16ToUtf8(options.user) + "' (it has:";
             for (const ImageUser& known : users) {
-                error += " " + Narrow(known.name);
+                error += " " + Utf16ToUtf8(known.name);
             }
             error += ")";
             return false;
